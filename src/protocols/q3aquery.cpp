@@ -1,0 +1,65 @@
+#include "protocols/q3aquery.h"
+
+#include "model/replybuffer.h"
+#include "protocols/quaketext.h"
+
+namespace {
+
+// Takes the name in double quotes from what is left of a player line: the
+// text between the first quote and the next one, when the line holds two
+// quotes; otherwise the rest of the line as it is.
+QByteArray QuotedName(const QByteArray& line)
+{
+    const qsizetype first = line.indexOf('"');
+    const qsizetype last = line.lastIndexOf('"');
+    if (first < 0 || first >= last) {
+        return line;
+    }
+    const qsizetype close = line.indexOf('"', first + 1);
+    QByteArray name = line.mid(first + 1, close - first - 1);
+    return name.contains('^') ? RemoveColorCodes(std::move(name)) : name;
+}
+
+} // namespace
+
+bool TQ3AQuery::Decode(const TBasicData& reply, TQ3AServer& server)
+{
+    static const QByteArray header("\xFF\xFF\xFF\xFFstatusResponse", 18);
+    TReplyCursor cursor(reply.Data);
+    if (cursor.LeftOf(header.size()) != header) {
+        return false;
+    }
+    cursor.CutLeft(header.size());
+    cursor.CutLeft(2); // a line feed and a backslash, not checked
+
+    const TQuakeStatusText status = SplitQuakeStatus(cursor.Rest());
+    server.Info = reply;
+    server.Rules = status.Rules;
+    server.RuleCount = std::int32_t(server.Rules.size());
+    server.MaxPlayers = ToIntDef(FindRule(server.Rules, "sv_maxclients"));
+    server.Name = RemoveColorCodes(FindRule(server.Rules, "sv_hostname"));
+    server.Map = FindRule(server.Rules, "mapname");
+    server.GameName = FindRule(server.Rules, "gamename");
+    server.Version = FindRule(server.Rules, "version");
+
+    server.Players.reserve(status.PlayerLines.size());
+    for (QByteArray line : status.PlayerLines) {
+        TQ3AServer::TPlayer player;
+        player.Frags = ToIntDef(NextToken(line, ' '));
+        player.Ping = ToIntDef(NextToken(line, ' '));
+        player.Name = QuotedName(line);
+        server.Players.append(std::move(player));
+    }
+    server.PlayerCount = std::int32_t(server.Players.size());
+    return true;
+}
+
+void TQ3AQuery::ProcessReply(const TBasicData& reply)
+{
+    TQ3AServer server;
+    if (!Decode(reply, server)) {
+        DoError(ErrorCode, ErrorMessage);
+        return;
+    }
+    emit OnComplete(server);
+}

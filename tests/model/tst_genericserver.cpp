@@ -90,7 +90,8 @@ void TestGenericServer::createDefaults()
 
 void TestGenericServer::rules()
 {
-    const auto server = TGenericServer::Create(QDir::tempPath() + "/morvix-test-templates");
+    QTemporaryDir dir;
+    const auto server = TGenericServer::Create(dir.path());
     server->AddRule("mapname", "q3dm17");
     server->AddRule("g_gametype", "4");
     server->AddRule("mapname", "second");

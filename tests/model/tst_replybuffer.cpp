@@ -12,6 +12,8 @@ private slots:
     void readBytes();
     void readPString_data();
     void readPString();
+    void takePString_data();
+    void takePString();
     void replaceAll_data();
     void replaceAll();
     void keepPrintable();
@@ -58,6 +60,11 @@ void TestReplyBuffer::consumingOperations_data()
                                                    << QByteArray("last") << QByteArray("last");
     QTest::newRow("NextToken zero byte") << "NextToken" << QByteArray("name\0rest", 9) << 0
                                          << QByteArray("name") << QByteArray("rest");
+    QTest::newRow("TakeToken") << "TakeToken" << QByteArray("a\tb") << int('\t') << QByteArray("a")
+                               << QByteArray("b");
+    // Unlike NextToken, a token that runs to the end is read once.
+    QTest::newRow("TakeToken absent takes the rest")
+        << "TakeToken" << QByteArray("last") << int(' ') << QByteArray("last") << QByteArray();
 }
 
 void TestReplyBuffer::consumingOperations()
@@ -79,6 +86,10 @@ void TestReplyBuffer::consumingOperations()
         SkipPast(buffer, char(argument));
     } else if (operation == "NextToken") {
         got = NextToken(buffer, char(argument));
+    } else if (operation == "TakeToken") {
+        TReplyCursor cursor(buffer);
+        got = cursor.TakeToken(char(argument));
+        buffer = cursor.Rest().toByteArray();
     }
     QCOMPARE(got, result);
     QCOMPARE(buffer, left);
@@ -141,6 +152,37 @@ void TestReplyBuffer::readPString()
     QFETCH(QByteArray, left);
     QCOMPARE(ReadPString(buffer), text);
     QCOMPARE(buffer, left);
+}
+
+// A string cut short takes what remains, and the cursor ends with it.
+void TestReplyBuffer::takePString_data()
+{
+    QTest::addColumn<QByteArray>("buffer");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("left");
+    QTest::newRow("whole") << QByteArray("\x02"
+                                         "abZ")
+                           << true << QByteArray("ab") << QByteArray("Z");
+    QTest::newRow("exactly to the end") << QByteArray("\x02"
+                                                      "ab")
+                                        << true << QByteArray("ab") << QByteArray();
+    QTest::newRow("short") << QByteArray("\x09"
+                                         "abc")
+                           << false << QByteArray("abc") << QByteArray();
+    QTest::newRow("empty buffer") << QByteArray() << false << QByteArray() << QByteArray();
+}
+
+void TestReplyBuffer::takePString()
+{
+    QFETCH(QByteArray, buffer);
+    QFETCH(bool, whole);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, left);
+    TReplyCursor cursor(buffer);
+    QCOMPARE(cursor.HasPString(), whole);
+    QCOMPARE(cursor.TakePString(), text);
+    QCOMPARE(cursor.Rest().toByteArray(), left);
 }
 
 void TestReplyBuffer::replaceAll_data()

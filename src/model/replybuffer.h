@@ -61,6 +61,17 @@ public:
         return true;
     }
 
+    // Like ReadBytes, but a number cut short by the end of the data takes
+    // the rest with it, so that every later read is past the end.
+    template <typename T> bool TakeBytes(T& dest)
+    {
+        if (ReadBytes(dest)) {
+            return true;
+        }
+        Pos_ = Data_.size();
+        return false;
+    }
+
     // One byte, or 0 past the end.
     std::uint8_t ReadU8()
     {

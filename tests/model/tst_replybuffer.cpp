@@ -124,6 +124,15 @@ void TestReplyBuffer::readBytes()
     QCOMPARE(cursor.ReadU8(), std::uint8_t(1));
     QCOMPARE(cursor.ReadU8(), std::uint8_t(0));
     QVERIFY(cursor.AtEnd());
+
+    // A number cut short takes the rest: the next read does not see its bytes.
+    TReplyCursor taking(QByteArrayView("\x07\x00\x00\x00\x05\x06", 6));
+    std::int32_t number = -1;
+    QVERIFY(taking.TakeBytes(number));
+    QCOMPARE(number, 7);
+    QVERIFY(!taking.TakeBytes(number));
+    QCOMPARE(number, 7);
+    QCOMPARE(taking.ReadU8(), std::uint8_t(0));
 }
 
 void TestReplyBuffer::readPString_data()

@@ -9,6 +9,7 @@ bool THLInfoQuery::Decode(const TBasicData& reply, THLInfo& info)
     if (cursor.LeftOf(header.size()) != header) {
         return false;
     }
+    info = THLInfo{};
     cursor.CutLeft(header.size());
 
     // Strings end at a zero byte; one that the datagram cuts short takes the

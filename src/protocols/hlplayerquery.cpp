@@ -24,6 +24,7 @@ bool THLPlayerQuery::Decode(const TBasicData& reply, THLPlayers& players)
     if (cursor.LeftOf(header.size()) != header) {
         return false;
     }
+    players = THLPlayers{};
     cursor.CutLeft(header.size());
 
     // The list ends at the announced count or at the last entry the datagram

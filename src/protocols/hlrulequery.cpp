@@ -23,6 +23,7 @@ bool THLRuleQuery::Decode(const TBasicData& reply, THLRules& rules)
     if (cursor.LeftOf(header.size()) != header) {
         return false;
     }
+    rules = THLRules{};
     cursor.CutLeft(header.size());
 
     // A negative count announces no rules. The list ends at the count or at

@@ -34,6 +34,7 @@ bool TQ2Query::Decode(const TBasicData& reply, TQ2Server& server)
     if (cursor.LeftOf(header.size()) != header) {
         return false;
     }
+    server = TQ2Server{};
     cursor.CutLeft(header.size());
     cursor.CutLeft(2); // a line feed and a backslash, not checked
 

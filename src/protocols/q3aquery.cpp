@@ -29,6 +29,7 @@ bool TQ3AQuery::Decode(const TBasicData& reply, TQ3AServer& server)
     if (cursor.LeftOf(header.size()) != header) {
         return false;
     }
+    server = TQ3AServer{};
     cursor.CutLeft(header.size());
     cursor.CutLeft(2); // a line feed and a backslash, not checked
 

@@ -59,6 +59,7 @@ bool TQWQuery::Decode(const TBasicData& reply, TQWServer& server)
     if (cursor.LeftOf(header.size()) != header) {
         return false;
     }
+    server = TQWServer{};
     cursor.CutLeft(header.size());
     cursor.CutLeft(1); // a backslash, not checked
 

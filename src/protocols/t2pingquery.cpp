@@ -9,6 +9,7 @@ bool TT2PingQuery::Decode(const TBasicData& reply, TT2PingReply& ping)
     if (cursor.LeftOf(header.size()) != header) {
         return false;
     }
+    ping = TT2PingReply{};
     cursor.CutLeft(header.size());
     // A number not wholly present is 0; a string cut short takes the rest.
     ping.Version = cursor.TakePString();

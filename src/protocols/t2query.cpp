@@ -25,6 +25,7 @@ bool TT2Query::Decode(const TBasicData& reply, TT2Server& server)
     if (cursor.LeftOf(header.size()) != header) {
         return false;
     }
+    server = TT2Server{};
     cursor.CutLeft(header.size());
 
     // Missing bytes read as 0; a string cut short takes the rest.

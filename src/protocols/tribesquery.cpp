@@ -108,6 +108,7 @@ bool TTribesQuery::Decode(const TBasicData& reply, TTribesServer& server)
     if (cursor.TakePString() != "Tribes") {
         return false;
     }
+    server = TTribesServer{};
 
     // A string cut short by the end of the datagram takes what remains and
     // everything after it reads as missing: a byte as 0, a string as empty.

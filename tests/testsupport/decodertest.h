@@ -4,10 +4,26 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cstdarg>
+#include <cstdio>
 #include <optional>
 
 #include "fakeudpserver.h"
 #include "model/basicquery.h"
+
+// printf into a QByteArray, byte for byte: the summaries decoder tests
+// compare.
+inline QByteArray Format(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    QByteArray text(std::vsnprintf(nullptr, 0, format, args), Qt::Uninitialized);
+    va_end(args);
+    va_start(args, format);
+    std::vsnprintf(text.data(), size_t(text.size()) + 1, format, args);
+    va_end(args);
+    return text;
+}
 
 // Every prefix of Full, and random tails after Header, go through Decode;
 // the sanitizer build catches any read past the end, and Check looks at each
@@ -51,19 +67,31 @@ std::optional<TRecord> QueryOnce(TQuery& query, const TFakeUdpServer& server, in
     return completed.first().at(0).template value<TRecord>();
 }
 
-// Sends one query whose reply does not decode and returns the code and
-// message of the OnError it raised; nothing when none came or when
-// OnComplete was raised instead.
-template <typename TQuery>
-std::optional<std::pair<int, QString>> QueryError(TQuery& query, const TFakeUdpServer& server)
+// One query of a new TQuery through the engine with tag 77 to a fake server
+// that answers Reply: the server must receive exactly Request and Result
+// gets the record OnComplete delivered. Then a second query answered with
+// WrongReply must raise OnError with Code and "Received data, but it is not
+// a valid " Game " packet." and no OnComplete.
+template <typename TQuery, typename TRecord>
+void EndToEnd(const QByteArray& request, const QByteArray& reply, const QByteArray& wrongReply,
+              int code, const char* game, std::optional<TRecord>& result)
 {
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
+    TFakeUdpServer server;
+    server.SetReply(reply);
+    TQuery query;
+    result = QueryOnce<TRecord>(query, server, 77);
+    QVERIFY(result);
+    QCOMPARE(server.Requests(), QList<QByteArray>{request});
+    QCOMPARE(result->Info.Tag, 77);
+    QCOMPARE(result->Info.Data, reply);
+
+    server.SetReply(wrongReply);
     QSignalSpy errors(&query, &TBasicQuery::OnError);
     QSignalSpy completed(&query, &TQuery::OnComplete);
     query.Query(1);
-    if (!QTest::qWaitFor([&] { return !errors.isEmpty(); }, 5000) || !completed.isEmpty()) {
-        return std::nullopt;
-    }
-    return std::pair(errors.first().at(0).toInt(), errors.first().at(1).toString());
+    QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, 5000);
+    QCOMPARE(errors.first().at(0).toInt(), code);
+    QCOMPARE(errors.first().at(1).toString(),
+             QStringLiteral("Received data, but it is not a valid %1 packet.").arg(game));
+    QCOMPARE(completed.count(), 0);
 }

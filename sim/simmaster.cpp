@@ -30,7 +30,7 @@ TSimMaster::TSimMaster(TMasterProtocol protocol, QList<TMasterServer> servers, Q
 
 bool TSimMaster::Bind(std::uint16_t port)
 {
-    if (!Socket_->bind(QHostAddress::LocalHost, port)) {
+    if (!Socket_->bind(QHostAddress::LocalHost, port, QAbstractSocket::DontShareAddress)) {
         Error_ = Socket_->errorString();
         return false;
     }

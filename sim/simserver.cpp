@@ -63,7 +63,7 @@ TSimServer::TSimServer(TSimGameState state, TSimBehaviour behaviour,
 
 bool TSimServer::Bind(std::uint16_t port)
 {
-    if (!Socket_->bind(QHostAddress::LocalHost, port)) {
+    if (!Socket_->bind(QHostAddress::LocalHost, port, QAbstractSocket::DontShareAddress)) {
         Error_ = Socket_->errorString();
         return false;
     }

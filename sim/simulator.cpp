@@ -93,8 +93,13 @@ bool ParseSimArguments(const QStringList& arguments, TSimConfig& config, QString
             help = true;
             return true;
         }
-        if (!option.startsWith(u"--")) {
-            error = QStringLiteral("unexpected argument '%1'").arg(option);
+        static const QStringList known = {
+            "--servers", "--games",   "--count",         "--seed",        "--mix",
+            "--loss",    "--late-ms", "--rcon-password", "--master-port", "--duration"};
+        if (!known.contains(option)) {
+            error = option.startsWith(u"--")
+                        ? QStringLiteral("unknown option '%1'").arg(option)
+                        : QStringLiteral("unexpected argument '%1'").arg(option);
             return false;
         }
         if (i + 1 >= arguments.size()) {
@@ -190,9 +195,6 @@ bool ParseSimArguments(const QStringList& arguments, TSimConfig& config, QString
                     QStringLiteral("--duration takes whole seconds above 0, not '%1'").arg(value);
                 return false;
             }
-        } else {
-            error = QStringLiteral("unknown option '%1'").arg(option);
-            return false;
         }
     }
     config.Servers.clear();

@@ -80,13 +80,21 @@ to_qstat "$work/mix.list" "$work/mix.qstat"
 
 calc() { awk "BEGIN { print $* }"; }
 
-# measure NAME ANSWERS_COMMAND -- COMMAND...: runs COMMAND with its output
-# in $work/out, prints "wall cpu peak_kb answers".
+# measure ANSWERS -- COMMAND...: runs COMMAND with its output in $work/out
+# and prints "wall cpu peak_kb answers". CPU time is the children's user and
+# system time as the shell's "times" gives it, to the millisecond (GNU time
+# prints only hundredths); peak memory is GNU time's maximum resident size.
 measure() {
     local count=$1
     shift 2
-    /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >"$work/out" 2>"$work/err" || true
-    read -r wall user system peak < <(tail -n 1 "$work/time")
+    (
+        /usr/bin/time -f "%e %M" -o "$work/time" "$@" >"$work/out" 2>"$work/err" || true
+        times
+    ) >"$work/times"
+    local wall peak user system
+    read -r wall peak < <(tail -n 1 "$work/time")
+    read -r user system < <(sed -n 2p "$work/times" | sed 's/\([0-9]*\)m\([0-9.]*\)s/\1 \2/g' |
+        awk '{ print $1 * 60 + $2, $3 * 60 + $4 }')
     echo "$wall $(calc "$user + $system") $peak $($count)"
 }
 morvix_answers() { grep -c '"status":"ok"' "$work/out" || true; }
@@ -101,7 +109,7 @@ row() {
     local per="-" ratio="-"
     [ "$answered" -gt 0 ] && per=$(printf '%.3f' "$(calc "$cpu * 1000 / $answered")")
     [ -n "$bound" ] && ratio=$(printf '%.3f' "$(calc "$wall / $bound")")
-    printf '%-44s %6d %8.2f %8.2f %8.1f %8d %10s %9s\n' "$name" "$servers" "$wall" "$cpu" \
+    printf '%-44s %6d %8.2f %8.3f %8.1f %8d %10s %9s\n' "$name" "$servers" "$wall" "$cpu" \
         "$(calc "$peak / 1024")" "$answered" "$per" "$ratio"
 }
 

@@ -14,4 +14,6 @@ struct TBasicData
     std::uint32_t Ping = 0; // round trip in ms; the time-out in a time-out event
     std::int32_t Tag = 0;   // the caller's tag, returned unchanged
     QByteArray Data;        // the whole reply datagram; empty in a time-out event
+
+    friend bool operator==(const TBasicData&, const TBasicData&) = default;
 };

@@ -68,3 +68,13 @@ TGameType GameTypeFromName(QStringView name)
     }
     return gtUnknown;
 }
+
+const TGameInfo* GameInfoByName(QStringView name)
+{
+    for (const TGameInfo& game : kGames) {
+        if (name.compare(QLatin1String(game.ShortName), Qt::CaseInsensitive) == 0) {
+            return &game;
+        }
+    }
+    return GameInfo(GameTypeFromName(name));
+}

@@ -13,6 +13,8 @@ struct TModInfo
     std::int32_t ModVersion = 0;
     std::uint8_t ServerOnly = 0;
     std::uint8_t CustomDLL = 0;
+
+    friend bool operator==(const TModInfo&, const TModInfo&) = default;
 };
 
 struct THLInfo
@@ -29,6 +31,8 @@ struct THLInfo
     std::uint8_t Password = 0; // non-zero: a password is required
     TModInfo Mod;
     TBasicData Info;
+
+    friend bool operator==(const THLInfo&, const THLInfo&) = default;
 };
 
 // The "details" query of Half-Life servers: name, map, game, player counts,

@@ -12,11 +12,15 @@ struct THLPlayers
         QByteArray Name;
         std::int32_t Score = 0;
         float Time = 0; // seconds connected
+
+        friend bool operator==(const TPlayer&, const TPlayer&) = default;
     };
 
     std::uint8_t Count = 0; // entries in Players
     QList<TPlayer> Players;
     TBasicData Info;
+
+    friend bool operator==(const THLPlayers&, const THLPlayers&) = default;
 };
 
 // The "players" query of Half-Life servers: name, score and connected time

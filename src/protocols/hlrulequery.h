@@ -12,6 +12,8 @@ struct THLRules
     TBasicData Info;
     std::int16_t Count = 0; // entries in Rules
     QList<THLRule> Rules;
+
+    friend bool operator==(const THLRules&, const THLRules&) = default;
 };
 
 // The "rules" query of Half-Life servers: the server's settings as

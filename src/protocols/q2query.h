@@ -22,6 +22,8 @@ struct TQ2Server
     QByteArray Name;             // "hostname", unchanged
     QByteArray GameName;         // "gamename"
     QByteArray Version;          // "version"
+
+    friend bool operator==(const TQ2Server&, const TQ2Server&) = default;
 };
 
 // The status query of Quake 2 and the games that answer it (Kingpin,

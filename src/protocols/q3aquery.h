@@ -12,6 +12,8 @@ struct TQ3AServer
         std::int32_t Frags = 0;
         std::int32_t Ping = 0;
         QByteArray Name;
+
+        friend bool operator==(const TPlayer&, const TPlayer&) = default;
     };
 
     TBasicData Info;
@@ -24,6 +26,8 @@ struct TQ3AServer
     QByteArray Name;             // "sv_hostname" without colour codes
     QByteArray GameName;         // "gamename"
     QByteArray Version;          // "version"
+
+    friend bool operator==(const TQ3AServer&, const TQ3AServer&) = default;
 };
 
 // The status query of Quake 3 Arena servers.

@@ -17,6 +17,8 @@ struct TQWServer
         QByteArray Skin;
         std::int32_t TopColor = 0;
         std::int32_t BottomColor = 0;
+
+        friend bool operator==(const TPlayer&, const TPlayer&) = default;
     };
 
     TBasicData Info;
@@ -30,6 +32,8 @@ struct TQWServer
     QByteArray GameDir;          // "*gamedir"
     QByteArray Version;          // "*version"
     std::int32_t Progs = 0;      // "*progs"
+
+    friend bool operator==(const TQWServer&, const TQWServer&) = default;
 };
 
 // The status query of QuakeWorld servers.

@@ -9,6 +9,8 @@ struct TT2PingReply
     std::uint32_t BuildVersion = 0;
     QByteArray HostName;
     TBasicData Info;
+
+    friend bool operator==(const TT2PingReply&, const TT2PingReply&) = default;
 };
 
 // The ping query of Tribes 2 servers: the server's name and version, and

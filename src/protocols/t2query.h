@@ -11,12 +11,16 @@ struct TT2Server
         QByteArray Name;
         QByteArray Team; // the team's name as sent
         std::int32_t Score = 0;
+
+        friend bool operator==(const TPlayer&, const TPlayer&) = default;
     };
 
     struct TTeam
     {
         QByteArray Name;
         std::int32_t Score = 0;
+
+        friend bool operator==(const TTeam&, const TTeam&) = default;
     };
 
     QByteArray GameType;
@@ -35,6 +39,8 @@ struct TT2Server
     TBasicData Info;
     QList<TPlayer> Players;
     QList<TTeam> Teams;
+
+    friend bool operator==(const TT2Server&, const TT2Server&) = default;
 };
 
 // The info query of Tribes 2 servers: game settings, flags, counts, the

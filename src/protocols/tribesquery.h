@@ -14,6 +14,8 @@ struct TTeamList
     THeader Header;         // the column headings the server sends
     THeaderArray Rows;      // one row per team the reply holds whole
     std::int32_t Count = 0; // teams announced by the reply
+
+    friend bool operator==(const TTeamList&, const TTeamList&) = default;
 };
 
 struct TPlayerList
@@ -22,6 +24,8 @@ struct TPlayerList
     THeaderArray Rows;      // one row per player the reply holds whole
     std::int32_t Count = 0; // players announced by the reply
     std::int32_t Max = 0;
+
+    friend bool operator==(const TPlayerList&, const TPlayerList&) = default;
 };
 
 struct TTribesServer
@@ -38,6 +42,8 @@ struct TTribesServer
     QByteArray Description;
     TTeamList Teams;
     TPlayerList Players;
+
+    friend bool operator==(const TTribesServer&, const TTribesServer&) = default;
 };
 
 // The status query of Starsiege: Tribes servers. The reply carries the team

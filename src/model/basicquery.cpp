@@ -5,6 +5,8 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
+#include <utility>
+
 namespace {
 
 // Parses a text that IsDottedQuad accepted into its address.
@@ -235,8 +237,11 @@ void TBasicQuery::DataReceived()
 
         entry->Reply.Status = rsAnswered;
         entry->Reply.Ticks = now - entry->Reply.Ticks;
-        ProcessReply({entry->Reply.Host, entry->Reply.Port, entry->Reply.Ticks, entry->Reply.Tag,
-                      datagram.data()});
+        const TBasicData reply{entry->Reply.Host, entry->Reply.Port, entry->Reply.Ticks,
+                               entry->Reply.Tag, datagram.data()};
+        const TBasicData* outer = std::exchange(ReplyInProgress_, &reply);
+        ProcessReply(reply);
+        ReplyInProgress_ = outer;
     }
 }
 

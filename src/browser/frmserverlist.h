@@ -1,0 +1,172 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QMainWindow>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "model/basicquery.h"
+#include "model/genericserver.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class TDialogs;
+class TQ3AQuery;
+class TQueryPacer;
+class TServerListModel;
+class TServerListView;
+class TSettings;
+
+// The main window: the server list with its queries, the players and rules
+// of the selected server, and the commands that act on rows.
+//
+// Every row owns one TGenericServer. A query carries the record's Id as its
+// tag, and each result handler finds the record by that Id, so a reply
+// reaches its own server even after rows were removed or sorted, and is
+// dropped when its server left the list. A round of queries (all, or the
+// selected rows) is paced by a timer-driven dispatcher, so the window keeps
+// answering while thousands of servers are queried.
+class TfrmServerList : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    TfrmServerList(TSettings& settings, TDialogs& dialogs, QWidget* parent = nullptr);
+    ~TfrmServerList() override;
+
+    // Rows
+    // Appends an unqueried server and returns its row.
+    int AddServer(const QString& host, int port, TGameType gameType);
+    // Frees the record of row Index and deletes the row.
+    void RemoveServer(int index);
+    int ServerCount() const;
+    TGenericServer* Server(int index) const;
+    // The rows currently selected, in ascending order.
+    QList<int> SelectedRows() const;
+    void SetFavorite(int index, bool flag);
+    TServerListModel& Model() const { return *Model_; }
+
+    // Queries
+    // Sends the first query of row Index's game at once.
+    void QueryServer(int index);
+    void QuerySelected();
+    void QueryAll();
+    void ResetRetries();
+    void ResetProgress();
+    void UpdateProgress();
+    int SentCount() const { return SentCount_; }
+    int OutstandingCount() const { return OutstandingCount_; }
+    // Whether servers of the current round still wait to be dispatched.
+    bool IsDispatching() const;
+    // The engine that receives the first query of a game's servers.
+    TBasicQuery* FirstQueryEngine(TGameType game) const;
+
+    // Presentation
+    void ShowStatus(const QString& text);
+    QString StatusText() const;
+    void ShowServerDetails(int index);
+    void CopyToClipboard(const QString& text);
+    static int SplitHostPort(QString& text, int defaultPort);
+    static int GameImageIndex(const TGenericServer& server, bool buddyPresent);
+
+    // Commands of the menus
+    void RemoveSelected();
+    void ClearList();
+    void ShowStats();
+    void CopyAddress();
+    void CopyServerInfo();
+    void SetSelectedFavorite(bool flag);
+
+    // Copies the list's column widths, order and sort state to the settings,
+    // and back.
+    void StoreListLayout();
+    void ApplyListLayout();
+
+signals:
+    // The current round has no query left to dispatch or to wait for.
+    void QueryRoundFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    struct TEngineSlot
+    {
+        TBasicQuery* Engine = nullptr;
+        std::function<void(std::int32_t)> Query;
+    };
+
+    void CreateEngines();
+    template <typename TEngine>
+    TEngine* AddEngine(const char* name, TGameType game, const QString& errorPrefix);
+    void CreateMenus();
+    void CreateToolBar();
+    void CreatePanes();
+    void ApplyColors();
+    void FitNameColumn();
+
+    // The record of a reply, when its row still exists and runs Game.
+    TGenericServer* RecordFor(std::int32_t id, TGameType game) const;
+    void DispatchId(std::int32_t id);
+    void CountQuery(std::int32_t id);
+    void FinishQuery(std::int32_t id);
+    void Forget(const QList<std::int32_t>& ids);
+    void CheckRoundFinished();
+
+    template <typename TQuakeReply> void HandleQuakeReply(TGameType game, const TQuakeReply& reply);
+    void RefreshServerRow(TGenericServer& server, bool countDown = true);
+    void RefreshIcon(TGenericServer& server);
+    void HandleQueryTimeout(const TBasicData& reply);
+    void HandleQueryError(TBasicQuery* engine, const QString& prefix, const QString& message,
+                          bool firstQuery);
+    void SelectionChanged();
+    void ShowContextMenu(const QPoint& pos);
+    TGenericServer* FirstSelected(int* row = nullptr) const;
+
+    TSettings& Settings_;
+    TDialogs& Dialogs_;
+    QString TemplatesDir_;
+
+    TServerListModel* Model_ = nullptr;
+    TServerListView* lvServers = nullptr;
+    QTreeWidget* lvPlayers = nullptr;
+    QTreeWidget* lvRules = nullptr;
+    QSplitter* Splitter_ = nullptr;
+    QSplitter* RightPane_ = nullptr;
+    QToolBar* ToolBar_ = nullptr;
+    QProgressBar* pbQuery = nullptr;
+    QComboBox* cbProfileList = nullptr;
+    QToolButton* sbApplyProfile = nullptr;
+    QToolButton* sbRemoveProfile = nullptr;
+    QCheckBox* cbInvert = nullptr;
+    QStatusBar* sbStatus = nullptr;
+    QLabel* StatusCaption_ = nullptr;
+    QLabel* StatusText_ = nullptr;
+    QMenu* pmMenu = nullptr;
+
+    TQ3AQuery* qQuake3 = nullptr;
+    std::array<TEngineSlot, gtUnknown> FirstQuery_{};
+
+    TQueryPacer* Pacer_ = nullptr;
+    int SentCount_ = 0;
+    int OutstandingCount_ = 0;
+    // Queries of the current round still counted as outstanding, per record.
+    QHash<std::int32_t, int> Counted_;
+    // The record whose players and rules the panes show, while it is the
+    // only selected one; 0 for none.
+    std::int32_t DetailsId_ = 0;
+    QElapsedTimer LastStatusPaint_;
+    bool Shown_ = false;
+};

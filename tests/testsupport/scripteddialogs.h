@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+
+#include "core/dialogs.h"
+
+// Dialogs for tests: answers are queued beforehand and every dialog asked
+// for is recorded, so no test ever waits on a modal window. A question
+// without a queued answer is answered No, a text or file dialog as
+// cancelled; Unanswered counts them so a test can fail on a surprise dialog.
+class TScriptedDialogs : public TDialogs
+{
+public:
+    enum class TKind
+    {
+        Information,
+        Warning,
+        Error,
+        Question,
+        InputText,
+        OpenFileName,
+        SaveFileName,
+    };
+
+    struct TShown
+    {
+        TKind Kind;
+        QString Title;
+        QString Text;
+    };
+
+    void AnswerQuestion(bool yes) { Questions_.enqueue(yes); }
+    void AnswerText(const std::optional<QString>& text) { Texts_.enqueue(text); }
+    void AnswerFileName(const QString& path) { FileNames_.enqueue(path); }
+
+    const QList<TShown>& Shown() const { return Shown_; }
+    int Unanswered() const { return Unanswered_; }
+    void ClearShown() { Shown_.clear(); }
+
+    void Information(const QString& title, const QString& text) override;
+    void Warning(const QString& title, const QString& text) override;
+    void Error(const QString& title, const QString& text) override;
+    bool Question(const QString& title, const QString& text) override;
+    std::optional<QString> InputText(const QString& title, const QString& prompt,
+                                     const QString& initial) override;
+    QString OpenFileName(const QString& title, const QString& filter,
+                         const QString& initial) override;
+    QString SaveFileName(const QString& title, const QString& filter,
+                         const QString& initial) override;
+
+private:
+    QString NextFileName();
+
+    QQueue<bool> Questions_;
+    QQueue<std::optional<QString>> Texts_;
+    QQueue<QString> FileNames_;
+    QList<TShown> Shown_;
+    int Unanswered_ = 0;
+};

@@ -1,0 +1,150 @@
+#include <QTest>
+
+#include "core/serverresults.h"
+#include "protocols/q3aquery.h"
+#include "tempappfolder.h"
+
+class TestServerResults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanServerName_data();
+    void cleanServerName();
+    void splitHostPort_data();
+    void splitHostPort();
+    void quakeReply();
+    void rowTextsAndInfoLine();
+    void finalTimeout();
+
+private:
+    TTempAppFolder Folder_;
+};
+
+void TestServerResults::cleanServerName_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("clean");
+    QTest::newRow("plain") << QByteArray("Plain Name") << QByteArray("Plain Name");
+    QTest::newRow("blanks and controls around")
+        << QByteArray(" \x01\t Name \r\n") << QByteArray("Name");
+    QTest::newRow("tabs inside") << QByteArray("A\tB\t\tC") << QByteArray("ABC");
+    QTest::newRow("colour bytes") << QByteArray("\x02Red\x7F\x80"
+                                                "Base\xFF")
+                                  << QByteArray("RedBase");
+    // Trimming comes first: a blank before a high byte at the end stays.
+    QTest::newRow("high byte at the end") << QByteArray("Name \xE9") << QByteArray("Name ");
+    QTest::newRow("nothing printable") << QByteArray("\x01\x02\xFF") << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+}
+
+void TestServerResults::cleanServerName()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, clean);
+    QCOMPARE(CleanServerName(name), clean);
+}
+
+void TestServerResults::splitHostPort_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("defaultPort");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("host and port") << "10.0.0.1:27960" << 1 << "10.0.0.1" << 27960;
+    QTest::newRow("no colon") << "server.example.org" << 27015 << "server.example.org" << 27015;
+    QTest::newRow("port not a number") << "host:abc" << 28001 << "host" << 28001;
+    QTest::newRow("empty port") << "host:" << 5 << "host" << 5;
+    QTest::newRow("last colon counts") << "a:b:1234" << 0 << "a:b" << 1234;
+    QTest::newRow("only a colon") << ":" << 7 << "" << 7;
+}
+
+void TestServerResults::splitHostPort()
+{
+    QFETCH(QString, text);
+    QFETCH(int, defaultPort);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QCOMPARE(SplitHostPort(text, defaultPort), port);
+    QCOMPARE(text, host);
+}
+
+void TestServerResults::quakeReply()
+{
+    auto server = TGenericServer::Create(Folder_.Path());
+    server->GameType = gtQuake3;
+    server->AddRule("old", "rule");
+    server->Id = 77;
+
+    TQ3AServer reply;
+    reply.Info = {"10.0.0.1", 27960, 42, 77, "raw"};
+    reply.Rules = {{"a", "1"}, {"b", "2"}, {"c", "3"}};
+    reply.RuleCount = 2; // only as many as the count says
+    reply.Players = {{12, 45, "Fragger"}, {-3, 999, "Lagger"}};
+    reply.PlayerCount = 2;
+    reply.MaxPlayers = 16;
+    reply.Map = "q3dm17";
+    reply.Name = "Name";
+    reply.GameName = "baseq3";
+    reply.Version = "1.32";
+    ApplyQuakeReply(*server, reply);
+
+    QCOMPARE(server->Name, QByteArray("Name"));
+    QCOMPARE(server->Info.Ping, 42u);
+    QCOMPARE(server->Info.Data, QByteArray("raw"));
+    QCOMPARE(server->NumPlayers, 2);
+    QCOMPARE(server->MaxPlayers, 16);
+    QCOMPARE(server->GameName, QByteArray("baseq3"));
+    QCOMPARE(server->Version, QByteArray("1.32"));
+    QCOMPARE(server->Rules, (TRuleList{{"a", "1"}, {"b", "2"}}));
+    QCOMPARE(server->PlayerTable,
+             (TServerTable{
+                 {"Name", "Frags", "Ping"}, {"Fragger", "12", "45"}, {"Lagger", "-3", "999"}}));
+}
+
+void TestServerResults::rowTextsAndInfoLine()
+{
+    auto server = TGenericServer::Create(Folder_.Path());
+    server->GameType = gtKingpin;
+    server->Name = " \x01"
+                   "Bank Job %1\t";
+    server->Map = "kpdm1";
+    server->NumPlayers = 3;
+    server->MaxPlayers = 8;
+    server->GameName = "main";
+    server->Info.Host = "10.1.1.1";
+    server->Info.Port = 31510;
+    server->Info.Ping = 77;
+
+    const TRowTexts plain = ReplyRowTexts(*server, false);
+    QCOMPARE(plain.Caption, QString::fromLatin1(" \x01"
+                                                "Bank Job %1\t"));
+    QCOMPARE(ReplyRowTexts(*server, true),
+             (TRowTexts{"Bank Job %1", "kpdm1", "3/8", "77", "Kingpin / main"}));
+    QCOMPARE(AddressText(*server), QStringLiteral("10.1.1.1:31510"));
+    // The name may hold "%1" without disturbing the other fields.
+    server->Name = "Bank %1 Job";
+    QCOMPARE(ServerInfoText(*server, "kpdm1", "Kingpin / main"),
+             QStringLiteral("Bank %1 Job      kpdm1      3/8   77      Kingpin / main      "
+                            "10.1.1.1:31510"));
+    QCOMPARE(GameImageIndex(*server, false), 5);
+    QCOMPARE(GameImageIndex(*server, true), 15);
+    server->GameType = gtUnknown;
+    QCOMPARE(GameImageIndex(*server, true), -1);
+}
+
+void TestServerResults::finalTimeout()
+{
+    auto server = TGenericServer::Create(Folder_.Path());
+    server->NoReply = false;
+    server->Map = "kept";
+    ApplyFinalTimeout(*server, {"10.0.0.2", 5, 1500, 9, {}});
+    QVERIFY(server->NoReply);
+    QCOMPARE(server->Status, qsTimeout);
+    QCOMPARE(server->Name, QByteArray("QUERY TIME OUT"));
+    QCOMPARE(server->Info.Ping, 1500u);
+    QCOMPARE(server->Map, QByteArray("kept"));
+}
+
+QTEST_GUILESS_MAIN(TestServerResults)
+#include "tst_serverresults.moc"

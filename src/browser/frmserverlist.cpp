@@ -106,7 +106,9 @@ TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, QWidget* 
         setGeometry(Settings_->ListRect);
     }
     ApplyListLayout();
-    LastStatusPaint_.start();
+    PresentTimer_.setSingleShot(true);
+    connect(&PresentTimer_, &QTimer::timeout, this, &TfrmServerList::FlushPresentation);
+    LastPresent_.start();
 }
 
 TfrmServerList::~TfrmServerList()
@@ -650,10 +652,7 @@ void TfrmServerList::ResetProgress()
 
 void TfrmServerList::UpdateProgress()
 {
-    // An empty range would turn Qt's bar into a busy indicator; with nothing
-    // sent the bar simply stands empty.
-    pbQuery->setRange(0, qMax(1, SentCount_));
-    pbQuery->setValue(SentCount_ - OutstandingCount_);
+    Present();
 }
 
 void TfrmServerList::CountQuery(std::int32_t id)
@@ -697,6 +696,8 @@ void TfrmServerList::Forget(const QList<std::int32_t>& ids)
 void TfrmServerList::CheckRoundFinished()
 {
     if (OutstandingCount_ == 0 && !Pacer_->IsActive() && SentCount_ > 0) {
+        FlushPresentation();
+        Model_->FlushChanges();
         emit QueryRoundFinished();
     }
 }
@@ -751,12 +752,15 @@ void TfrmServerList::HandleQueryTimeout(const TBasicData& reply)
     if (!server) {
         return;
     }
-    FinishQuery(server->Id);
     if (Settings_->Retry > server->RetryCount) {
         ++server->RetryCount;
+        // Sent again before the time-out is counted, so that the round is
+        // never seen to end in between.
         QueryServer(row);
+        FinishQuery(server->Id);
         return;
     }
+    FinishQuery(server->Id);
     ShowStatus(reply.Host + QLatin1Char(':') + QString::number(reply.Port) +
                QStringLiteral(" timed out..."));
     ApplyFinalTimeout(*server, reply);
@@ -782,13 +786,44 @@ void TfrmServerList::HandleQueryError(TBasicQuery* engine, const QString& prefix
 
 void TfrmServerList::ShowStatus(const QString& text)
 {
-    StatusText_->setText(text);
-    sbStatus->repaint();
+    Status_ = text;
+    StatusPending_ = true;
+    Present();
+}
+
+void TfrmServerList::Present()
+{
+    // The status text and the progress show at once by a repaint, never by
+    // running the event loop. During a round thousands of replies each bring
+    // a text and a step of the bar; painting more often than a screen
+    // refreshes shows nothing more and cost most of the round's time, so
+    // within one frame of the last paint the newest state waits for the
+    // frame's end.
+    if (LastPresent_.elapsed() >= FrameMs) {
+        FlushPresentation();
+    } else if (!PresentTimer_.isActive()) {
+        PresentTimer_.start(FrameMs - int(LastPresent_.elapsed()));
+    }
+}
+
+void TfrmServerList::FlushPresentation()
+{
+    PresentTimer_.stop();
+    LastPresent_.restart();
+    // An empty range would turn Qt's bar into a busy indicator; with nothing
+    // sent the bar simply stands empty.
+    pbQuery->setRange(0, qMax(1, SentCount_));
+    pbQuery->setValue(SentCount_ - OutstandingCount_);
+    if (StatusPending_) {
+        StatusPending_ = false;
+        StatusText_->setText(Status_);
+        sbStatus->repaint();
+    }
 }
 
 QString TfrmServerList::StatusText() const
 {
-    return StatusText_->text();
+    return Status_;
 }
 
 void TfrmServerList::ShowServerDetails(int index)

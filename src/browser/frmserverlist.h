@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
+#include <QTimer>
 
 #include <array>
 #include <cstdint>
@@ -73,8 +74,13 @@ public:
     TBasicQuery* FirstQueryEngine(TGameType game) const;
 
     // Presentation
+    // Shows Text in the status bar. It is painted at once, or, when the bar
+    // was painted less than FrameMs ago, at the end of that frame; the
+    // progress bar likewise.
     void ShowStatus(const QString& text);
+    // The text the status bar shows, or is about to show.
     QString StatusText() const;
+    static constexpr int FrameMs = 20;
     void ShowServerDetails(int index);
     void CopyToClipboard(const QString& text);
     static int SplitHostPort(QString& text, int defaultPort);
@@ -124,6 +130,8 @@ private:
     void FinishQuery(std::int32_t id);
     void Forget(const QList<std::int32_t>& ids);
     void CheckRoundFinished();
+    void Present();
+    void FlushPresentation();
 
     template <typename TQuakeReply> void HandleQuakeReply(TGameType game, const TQuakeReply& reply);
     void RefreshServerRow(TGenericServer& server, bool countDown = true);
@@ -167,6 +175,9 @@ private:
     // The record whose players and rules the panes show, while it is the
     // only selected one; 0 for none.
     std::int32_t DetailsId_ = 0;
-    QElapsedTimer LastStatusPaint_;
+    QString Status_;
+    bool StatusPending_ = false;
+    QTimer PresentTimer_;
+    QElapsedTimer LastPresent_;
     bool Shown_ = false;
 };

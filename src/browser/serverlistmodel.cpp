@@ -175,6 +175,11 @@ void TServerListModel::sort(int column, Qt::SortOrder order)
     }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    if (DirtyLast_ >= 0) {
+        // Pending changes were counted in the old order.
+        DirtyFirst_ = 0;
+        DirtyLast_ = int(Rows_.size()) - 1;
+    }
 }
 
 int TServerListModel::Append(std::unique_ptr<TGenericServer> server)
@@ -242,20 +247,39 @@ void TServerListModel::SetIcon(int row, int iconIndex)
         return;
     }
     Rows_[row]->Icon = iconIndex;
-    emit dataChanged(index(row, colName), index(row, colName), {Qt::DecorationRole});
+    RowChanged(row);
 }
 
 void TServerListModel::RowChanged(int row)
 {
-    if (row >= 0 && row < int(Rows_.size())) {
-        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    if (row < 0 || row >= int(Rows_.size())) {
+        return;
+    }
+    DirtyFirst_ = qMin(DirtyFirst_, row);
+    DirtyLast_ = qMax(DirtyLast_, row);
+    if (!FlushTimer_.isActive()) {
+        FlushTimer_.start(qMax(0, FrameMs - int(LastFlush_.elapsed())));
+    }
+}
+
+void TServerListModel::FlushChanges()
+{
+    FlushTimer_.stop();
+    LastFlush_.restart();
+    const int last = qMin(DirtyLast_, int(Rows_.size()) - 1);
+    const int first = DirtyFirst_;
+    DirtyFirst_ = INT_MAX;
+    DirtyLast_ = -1;
+    if (first <= last) {
+        emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
     }
 }
 
 void TServerListModel::AllRowsChanged()
 {
     if (!Rows_.empty()) {
-        emit dataChanged(index(0, 0), index(int(Rows_.size()) - 1, ColumnCount - 1));
+        RowChanged(0);
+        RowChanged(int(Rows_.size()) - 1);
     }
 }
 
@@ -286,6 +310,10 @@ QList<std::int32_t> TServerListModel::Remove(QList<int> rows)
         endRemoveRows();
     }
     Renumber(lowest);
+    if (DirtyLast_ >= lowest) {
+        DirtyLast_ = int(Rows_.size()) - 1;
+        DirtyFirst_ = qMin(DirtyFirst_, lowest);
+    }
     return removed;
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QHash>
+#include <QTimer>
 
 #include <array>
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -67,6 +70,12 @@ public:
     void SetIcon(int row, int iconIndex);
     // Redraws a row whose record's status or favourite mark changed.
     void RowChanged(int row);
+    // Changed rows are announced together, at most once per FrameMs: a
+    // round of queries changes thousands of rows, and a view that repaints
+    // for each of them spends the round painting. data() always answers the
+    // current values; FlushChanges announces the pending changes at once.
+    void FlushChanges();
+    static constexpr int FrameMs = 20;
     // Redraws every row (colours changed).
     void AllRowsChanged();
 
@@ -94,6 +103,10 @@ private:
     const TSettings& Settings_;
     std::vector<std::unique_ptr<TRow>> Rows_;
     QHash<std::int32_t, TRow*> ById_;
+    int DirtyFirst_ = INT_MAX;
+    int DirtyLast_ = -1;
+    QTimer FlushTimer_;
+    QElapsedTimer LastFlush_;
     int SortColumn_ = -1;
     Qt::SortOrder SortOrder_ = Qt::AscendingOrder;
 };

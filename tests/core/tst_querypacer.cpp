@@ -11,9 +11,7 @@ class TestQueryPacer : public QObject
 private slots:
     void slicesAcrossTurns();
     void delayBeforeEachDispatch();
-    void startReplacesAndStopDrops();
     void dispatchMayStopTheRound();
-    void emptyRound();
 };
 
 namespace {
@@ -67,26 +65,6 @@ void TestQueryPacer::delayBeforeEachDispatch()
     QVERIFY(times[2] - times[0] >= 2 * 39);
 }
 
-void TestQueryPacer::startReplacesAndStopDrops()
-{
-    TSettings settings;
-    QList<std::int32_t> sent;
-    TQueryPacer pacer(settings, [&](std::int32_t id) { sent << id; });
-    pacer.Start(Ids(500));
-    const qsizetype first = sent.size();
-    pacer.Start({-1, -2});
-    QCOMPARE(sent.mid(first), (QList<std::int32_t>{-1, -2}));
-    QVERIFY(!pacer.IsActive());
-
-    sent.clear();
-    pacer.Start(Ids(500));
-    const qsizetype before = sent.size();
-    pacer.Stop();
-    QVERIFY(!pacer.IsActive());
-    QTest::qWait(20); // a stopped round must not go on by itself
-    QCOMPARE(sent.size(), before);
-}
-
 void TestQueryPacer::dispatchMayStopTheRound()
 {
     TSettings settings;
@@ -103,15 +81,6 @@ void TestQueryPacer::dispatchMayStopTheRound()
     owner.Start(Ids(10));
     QCOMPARE(sent, (QList<std::int32_t>{1, 2, 3}));
     QCOMPARE(finished.count(), 0);
-}
-
-void TestQueryPacer::emptyRound()
-{
-    TSettings settings;
-    TQueryPacer pacer(settings, [](std::int32_t) {});
-    QSignalSpy finished(&pacer, &TQueryPacer::Finished);
-    pacer.Start({});
-    QCOMPARE(finished.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestQueryPacer)

@@ -1,7 +1,6 @@
 #include <QTest>
 
 #include "core/serverresults.h"
-#include "protocols/q3aquery.h"
 #include "tempappfolder.h"
 
 class TestServerResults : public QObject
@@ -13,9 +12,7 @@ private slots:
     void cleanServerName();
     void splitHostPort_data();
     void splitHostPort();
-    void quakeReply();
     void rowTextsAndInfoLine();
-    void finalTimeout();
 
 private:
     TTempAppFolder Folder_;
@@ -69,39 +66,6 @@ void TestServerResults::splitHostPort()
     QCOMPARE(text, host);
 }
 
-void TestServerResults::quakeReply()
-{
-    auto server = TGenericServer::Create(Folder_.Path());
-    server->GameType = gtQuake3;
-    server->AddRule("old", "rule");
-    server->Id = 77;
-
-    TQ3AServer reply;
-    reply.Info = {"10.0.0.1", 27960, 42, 77, "raw"};
-    reply.Rules = {{"a", "1"}, {"b", "2"}, {"c", "3"}};
-    reply.RuleCount = 2; // only as many as the count says
-    reply.Players = {{12, 45, "Fragger"}, {-3, 999, "Lagger"}};
-    reply.PlayerCount = 2;
-    reply.MaxPlayers = 16;
-    reply.Map = "q3dm17";
-    reply.Name = "Name";
-    reply.GameName = "baseq3";
-    reply.Version = "1.32";
-    ApplyQuakeReply(*server, reply);
-
-    QCOMPARE(server->Name, QByteArray("Name"));
-    QCOMPARE(server->Info.Ping, 42u);
-    QCOMPARE(server->Info.Data, QByteArray("raw"));
-    QCOMPARE(server->NumPlayers, 2);
-    QCOMPARE(server->MaxPlayers, 16);
-    QCOMPARE(server->GameName, QByteArray("baseq3"));
-    QCOMPARE(server->Version, QByteArray("1.32"));
-    QCOMPARE(server->Rules, (TRuleList{{"a", "1"}, {"b", "2"}}));
-    QCOMPARE(server->PlayerTable,
-             (TServerTable{
-                 {"Name", "Frags", "Ping"}, {"Fragger", "12", "45"}, {"Lagger", "-3", "999"}}));
-}
-
 void TestServerResults::rowTextsAndInfoLine()
 {
     auto server = TGenericServer::Create(Folder_.Path());
@@ -131,19 +95,6 @@ void TestServerResults::rowTextsAndInfoLine()
     QCOMPARE(GameImageIndex(*server, true), 15);
     server->GameType = gtUnknown;
     QCOMPARE(GameImageIndex(*server, true), -1);
-}
-
-void TestServerResults::finalTimeout()
-{
-    auto server = TGenericServer::Create(Folder_.Path());
-    server->NoReply = false;
-    server->Map = "kept";
-    ApplyFinalTimeout(*server, {"10.0.0.2", 5, 1500, 9, {}});
-    QVERIFY(server->NoReply);
-    QCOMPARE(server->Status, qsTimeout);
-    QCOMPARE(server->Name, QByteArray("QUERY TIME OUT"));
-    QCOMPARE(server->Info.Ping, 1500u);
-    QCOMPARE(server->Map, QByteArray("kept"));
 }
 
 QTEST_GUILESS_MAIN(TestServerResults)

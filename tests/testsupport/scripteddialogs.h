@@ -28,7 +28,7 @@ public:
     {
         TKind Kind;
         QString Title;
-        QString Text;
+        QString Text; // the message, prompt or file filter
     };
 
     void AnswerQuestion(bool yes) { Questions_.enqueue(yes); }
@@ -37,21 +37,50 @@ public:
 
     const QList<TShown>& Shown() const { return Shown_; }
     int Unanswered() const { return Unanswered_; }
-    void ClearShown() { Shown_.clear(); }
 
-    void Information(const QString& title, const QString& text) override;
-    void Warning(const QString& title, const QString& text) override;
-    void Error(const QString& title, const QString& text) override;
-    bool Question(const QString& title, const QString& text) override;
+    void Information(const QString& title, const QString& text) override
+    {
+        Shown_.append({TKind::Information, title, text});
+    }
+    void Warning(const QString& title, const QString& text) override
+    {
+        Shown_.append({TKind::Warning, title, text});
+    }
+    void Error(const QString& title, const QString& text) override
+    {
+        Shown_.append({TKind::Error, title, text});
+    }
+    bool Question(const QString& title, const QString& text) override
+    {
+        Shown_.append({TKind::Question, title, text});
+        return Next(Questions_, false);
+    }
     std::optional<QString> InputText(const QString& title, const QString& prompt,
-                                     const QString& initial) override;
-    QString OpenFileName(const QString& title, const QString& filter,
-                         const QString& initial) override;
-    QString SaveFileName(const QString& title, const QString& filter,
-                         const QString& initial) override;
+                                     const QString&) override
+    {
+        Shown_.append({TKind::InputText, title, prompt});
+        return Next(Texts_, std::optional<QString>());
+    }
+    QString OpenFileName(const QString& title, const QString& filter, const QString&) override
+    {
+        Shown_.append({TKind::OpenFileName, title, filter});
+        return Next(FileNames_, QString());
+    }
+    QString SaveFileName(const QString& title, const QString& filter, const QString&) override
+    {
+        Shown_.append({TKind::SaveFileName, title, filter});
+        return Next(FileNames_, QString());
+    }
 
 private:
-    QString NextFileName();
+    template <typename T> T Next(QQueue<T>& answers, const T& none)
+    {
+        if (answers.isEmpty()) {
+            ++Unanswered_;
+            return none;
+        }
+        return answers.dequeue();
+    }
 
     QQueue<bool> Questions_;
     QQueue<std::optional<QString>> Texts_;

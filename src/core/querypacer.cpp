@@ -6,6 +6,8 @@ TQueryPacer::TQueryPacer(const TSettings& settings, TDispatch dispatch, QObject*
     : QObject(parent), Settings_(settings), Dispatch_(std::move(dispatch))
 {
     Timer_.setSingleShot(true);
+    // A coarse timer may fire a little early; the delay is a lower bound.
+    Timer_.setTimerType(Qt::PreciseTimer);
     connect(&Timer_, &QTimer::timeout, this, &TQueryPacer::Step);
 }
 

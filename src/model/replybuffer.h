@@ -61,6 +61,17 @@ public:
         return true;
     }
 
+    // Like ReadBytes, but a number cut short by the end of the data takes
+    // the rest with it, so that every later read is past the end.
+    template <typename T> bool TakeBytes(T& dest)
+    {
+        if (ReadBytes(dest)) {
+            return true;
+        }
+        Pos_ = Data_.size();
+        return false;
+    }
+
     // One byte, or 0 past the end.
     std::uint8_t ReadU8()
     {
@@ -108,6 +119,21 @@ public:
         return token;
     }
 
+    // Like NextToken, but without a delimiter the whole rest is the token and
+    // is consumed with it: a field that runs to the end of the data is read
+    // once, and every later read finds the end instead of the same bytes.
+    QByteArray TakeToken(char delimiter)
+    {
+        QByteArray token = TextBefore(delimiter);
+        if (!SkipPast(delimiter)) {
+            Pos_ = Data_.size();
+        }
+        return token;
+    }
+
+    // Whether a length byte and all the bytes it announces remain.
+    bool HasPString() const { return !AtEnd() && std::uint8_t(Data_[Pos_]) < Remaining(); }
+
     // A length byte L followed by L bytes (fewer when the data is short);
     // L + 1 bytes are dropped when that many remain. Empty past the end.
     QByteArray ReadPString()
@@ -125,7 +151,7 @@ public:
     // the rest with it, so that every later read is past the end.
     QByteArray TakePString()
     {
-        const bool complete = !AtEnd() && std::uint8_t(Data_[Pos_]) < Remaining();
+        const bool complete = HasPString();
         QByteArray text = ReadPString();
         if (!complete) {
             Pos_ = Data_.size();

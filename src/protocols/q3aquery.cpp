@@ -29,28 +29,13 @@ bool TQ3AQuery::Decode(const TBasicData& reply, TQ3AServer& server)
     if (cursor.LeftOf(header.size()) != header) {
         return false;
     }
+    server = TQ3AServer{};
     cursor.CutLeft(header.size());
     cursor.CutLeft(2); // a line feed and a backslash, not checked
 
-    const TQuakeStatusText status = SplitQuakeStatus(cursor.Rest());
-    server.Info = reply;
-    server.Rules = status.Rules;
-    server.RuleCount = std::int32_t(server.Rules.size());
-    server.MaxPlayers = ToIntDef(FindRule(server.Rules, "sv_maxclients"));
-    server.Name = RemoveColorCodes(FindRule(server.Rules, "sv_hostname"));
-    server.Map = FindRule(server.Rules, "mapname");
-    server.GameName = FindRule(server.Rules, "gamename");
-    server.Version = FindRule(server.Rules, "version");
-
-    server.Players.reserve(status.PlayerLines.size());
-    for (QByteArray line : status.PlayerLines) {
-        TQ3AServer::TPlayer player;
-        player.Frags = ToIntDef(NextToken(line, ' '));
-        player.Ping = ToIntDef(NextToken(line, ' '));
-        player.Name = QuotedName(line);
-        server.Players.append(std::move(player));
-    }
-    server.PlayerCount = std::int32_t(server.Players.size());
+    FillQuakeServer(server, reply, cursor.Rest(),
+                    {"sv_maxclients", "sv_hostname", "mapname", "gamename", "version"}, QuotedName);
+    server.Name = RemoveColorCodes(server.Name);
     return true;
 }
 

@@ -4,7 +4,9 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include "model/basicdata.h"
 #include "model/genericserver.h"
+#include "model/replybuffer.h"
 
 // The text layout the Quake family shares: after the header, a line holding
 // the info string "key\value\key\value..." and then one line per player.
@@ -29,3 +31,43 @@ QByteArray FindRule(const TRuleList& rules, QByteArrayView name);
 // Deletes every "^0" to "^9", digit by digit, searching again from the start
 // after each deletion. Other carets stay.
 QByteArray RemoveColorCodes(QByteArray text);
+
+// The rules a status reply's record takes its list fields from; each game of
+// the family names them its own way.
+struct TQuakeRuleNames
+{
+    QByteArrayView MaxPlayers;
+    QByteArrayView Name;
+    QByteArrayView Map;
+    QByteArrayView GameName;
+    QByteArrayView Version;
+};
+
+// Fills a record laid out as TQ3AServer from Body (what follows the header
+// and the skipped bytes): the rules, the fields named by Names, and one
+// player per line: frags, a blank, ping, a blank, then what PlayerName makes
+// of the rest of the line.
+template <typename TServer, typename TPlayerName>
+void FillQuakeServer(TServer& server, const TBasicData& reply, QByteArrayView body,
+                     const TQuakeRuleNames& names, TPlayerName playerName)
+{
+    const TQuakeStatusText status = SplitQuakeStatus(body);
+    server.Info = reply;
+    server.Rules = status.Rules;
+    server.RuleCount = std::int32_t(server.Rules.size());
+    server.MaxPlayers = ToIntDef(FindRule(server.Rules, names.MaxPlayers));
+    server.Name = FindRule(server.Rules, names.Name);
+    server.Map = FindRule(server.Rules, names.Map);
+    server.GameName = FindRule(server.Rules, names.GameName);
+    server.Version = FindRule(server.Rules, names.Version);
+
+    server.Players.reserve(status.PlayerLines.size());
+    for (QByteArray line : status.PlayerLines) {
+        typename TServer::TPlayer player;
+        player.Frags = ToIntDef(NextToken(line, ' '));
+        player.Ping = ToIntDef(NextToken(line, ' '));
+        player.Name = playerName(line);
+        server.Players.append(std::move(player));
+    }
+    server.PlayerCount = std::int32_t(server.Players.size());
+}

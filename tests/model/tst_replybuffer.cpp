@@ -12,6 +12,7 @@ private slots:
     void readBytes();
     void readPString_data();
     void readPString();
+    void takePString();
     void replaceAll_data();
     void replaceAll();
     void keepPrintable();
@@ -58,6 +59,11 @@ void TestReplyBuffer::consumingOperations_data()
                                                    << QByteArray("last") << QByteArray("last");
     QTest::newRow("NextToken zero byte") << "NextToken" << QByteArray("name\0rest", 9) << 0
                                          << QByteArray("name") << QByteArray("rest");
+    QTest::newRow("TakeToken") << "TakeToken" << QByteArray("a\tb") << int('\t') << QByteArray("a")
+                               << QByteArray("b");
+    // Unlike NextToken, a token that runs to the end is read once.
+    QTest::newRow("TakeToken absent takes the rest")
+        << "TakeToken" << QByteArray("last") << int(' ') << QByteArray("last") << QByteArray();
 }
 
 void TestReplyBuffer::consumingOperations()
@@ -79,6 +85,10 @@ void TestReplyBuffer::consumingOperations()
         SkipPast(buffer, char(argument));
     } else if (operation == "NextToken") {
         got = NextToken(buffer, char(argument));
+    } else if (operation == "TakeToken") {
+        TReplyCursor cursor(buffer);
+        got = cursor.TakeToken(char(argument));
+        buffer = cursor.Rest().toByteArray();
     }
     QCOMPARE(got, result);
     QCOMPARE(buffer, left);
@@ -113,6 +123,15 @@ void TestReplyBuffer::readBytes()
     QCOMPARE(cursor.ReadU8(), std::uint8_t(1));
     QCOMPARE(cursor.ReadU8(), std::uint8_t(0));
     QVERIFY(cursor.AtEnd());
+
+    // A number cut short takes the rest: the next read does not see its bytes.
+    TReplyCursor taking(QByteArrayView("\x07\x00\x00\x00\x05\x06", 6));
+    std::int32_t number = -1;
+    QVERIFY(taking.TakeBytes(number));
+    QCOMPARE(number, 7);
+    QVERIFY(!taking.TakeBytes(number));
+    QCOMPARE(number, 7);
+    QCOMPARE(taking.ReadU8(), std::uint8_t(0));
 }
 
 void TestReplyBuffer::readPString_data()
@@ -141,6 +160,21 @@ void TestReplyBuffer::readPString()
     QFETCH(QByteArray, left);
     QCOMPARE(ReadPString(buffer), text);
     QCOMPARE(buffer, left);
+}
+
+// A string cut short takes what remains, and the cursor ends with it.
+void TestReplyBuffer::takePString()
+{
+    TReplyCursor cursor(QByteArrayView("\x02"
+                                       "ab\x09"
+                                       "cd",
+                                       6));
+    QVERIFY(cursor.HasPString());
+    QCOMPARE(cursor.TakePString(), QByteArray("ab"));
+    QVERIFY(!cursor.HasPString());
+    QCOMPARE(cursor.TakePString(), QByteArray("cd"));
+    QVERIFY(cursor.AtEnd());
+    QCOMPARE(cursor.TakePString(), QByteArray());
 }
 
 void TestReplyBuffer::replaceAll_data()

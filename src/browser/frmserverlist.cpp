@@ -26,7 +26,15 @@
 #include "core/serverresults.h"
 #include "core/settings.h"
 #include "model/apppaths.h"
+#include "protocols/hlinfoquery.h"
+#include "protocols/hlplayerquery.h"
+#include "protocols/hlrulequery.h"
+#include "protocols/q2query.h"
 #include "protocols/q3aquery.h"
+#include "protocols/qwquery.h"
+#include "protocols/t2pingquery.h"
+#include "protocols/t2query.h"
+#include "protocols/tribesquery.h"
 
 namespace {
 
@@ -149,6 +157,116 @@ void TfrmServerList::CreateEngines()
     qQuake3 = AddEngine<TQ3AQuery>("qQuake3", gtQuake3, QString());
     connect(qQuake3, &TQ3AQuery::OnComplete, this,
             [this](const TQ3AServer& reply) { HandleQuakeReply(gtQuake3, reply); });
+
+    const auto quake2 = [this](const char* name, TGameType game, const char* prefix) {
+        auto* engine = AddEngine<TQ2Query>(name, game, QLatin1String(prefix));
+        connect(engine, &TQ2Query::OnComplete, this,
+                [this, game](const TQ2Server& reply) { HandleQuakeReply(game, reply); });
+        return engine;
+    };
+    qSoF = quake2("qSoF", gtSoF, "SoF Error: ");
+    qSin = quake2("qSin", gtSin, "Sin Error: ");
+    qHeretic2 = quake2("qHeretic2", gtHeretic2, "Heretic 2 Error: ");
+    qQuake2 = quake2("qQuake2", gtQuake2, "Q2 Error: ");
+    qKingpin = quake2("qKingpin", gtKingpin, "Kingpin Error: ");
+
+    qQuakeWorld = AddEngine<TQWQuery>("qQuakeWorld", gtQuakeWorld, QStringLiteral("QW Error: "));
+    connect(qQuakeWorld, &TQWQuery::OnComplete, this, [this](const TQWServer& reply) {
+        if (TGenericServer* server = RecordFor(reply.Info.Tag, gtQuakeWorld)) {
+            ApplyQuakeWorldReply(*server, reply);
+            RefreshServerRow(*server);
+        }
+    });
+
+    qTribes = AddEngine<TTribesQuery>("qTribes", gtTribes, QStringLiteral("Tribes Error: "));
+    connect(qTribes, &TTribesQuery::OnComplete, this, [this](const TTribesServer& reply) {
+        if (TGenericServer* server = RecordFor(reply.Info.Tag, gtTribes)) {
+            ApplyTribesReply(*server, reply);
+            RefreshServerRow(*server);
+        }
+    });
+
+    // Tribes 2: the ping reply counts in the progress and leads to the info query.
+    qT2Ping = AddEngine<TT2PingQuery>("qT2Ping", gtTribes2, QStringLiteral("T2 Error: "));
+    qT2 = AddEngine<TT2Query>("qT2", gtUnknown, QStringLiteral("T2 Error: "));
+    connect(qT2Ping, &TT2PingQuery::OnComplete, this, [this](const TT2PingReply& reply) {
+        TGenericServer* server = RecordFor(reply.Info.Tag, gtTribes2);
+        if (!server) {
+            return;
+        }
+        ApplyT2PingReply(*server, reply);
+        server->Status = qsIdle;
+        ShowStatus(QStringLiteral("Reply from ") + QString::fromLatin1(reply.HostName));
+        FollowUps_.remove(server->Id);
+        SendFollowUp(
+            *qT2, [this](std::int32_t tag) { qT2->Query(tag); }, server->Info);
+        RefreshServerRow(*server);
+    });
+    connect(qT2, &TT2Query::OnComplete, this, [this](const TT2Server& reply) {
+        TGenericServer* server = RecordFor(reply.Info.Tag, gtTribes2);
+        if (!server) {
+            return;
+        }
+        FollowUps_.remove(server->Id);
+        server->Status = qsIdle;
+        ApplyT2InfoReply(*server, reply);
+        RefreshServerRow(*server, false); // counted at the ping reply
+    });
+    connect(qT2, &TBasicQuery::OnTimeout, this, [this](const TBasicData& reply) {
+        HandleFollowUpTimeout(
+            gtTribes2, *qT2, [this](std::int32_t tag) { qT2->Query(tag); }, reply);
+    });
+
+    // Half-Life: details, then players, then rules; the details reply counts.
+    qHLInfo = AddEngine<THLInfoQuery>("qHLInfo", gtHalfLife, QStringLiteral("HL-Info Error: "));
+    qHLPlayer = AddEngine<THLPlayerQuery>("qHLPlayer", gtUnknown, QString());
+    qHLRule = AddEngine<THLRuleQuery>("qHLRule", gtUnknown, QStringLiteral("HL-Rule Error: "));
+    connect(qHLInfo, &THLInfoQuery::OnComplete, this, [this](const THLInfo& reply) {
+        TGenericServer* server = RecordFor(reply.Info.Tag, gtHalfLife);
+        if (!server) {
+            return;
+        }
+        server->Status = qsIdle;
+        ShowStatus(QStringLiteral("Reply from ") + QString::fromLatin1(reply.Name));
+        ApplyHLInfoReply(*server, reply);
+        FollowUps_.remove(server->Id);
+        SendFollowUp(
+            *qHLPlayer, [this](std::int32_t tag) { qHLPlayer->Query(tag); }, server->Info);
+        RefreshServerRow(*server);
+    });
+    connect(qHLPlayer, &THLPlayerQuery::OnComplete, this, [this](const THLPlayers& reply) {
+        TGenericServer* server = RecordFor(reply.Info.Tag, gtHalfLife);
+        if (!server) {
+            return;
+        }
+        ApplyHLPlayersReply(*server, reply);
+        RefreshIcon(*server);
+        FollowUps_.remove(server->Id);
+        SendFollowUp(
+            *qHLRule, [this](std::int32_t tag) { qHLRule->Query(tag); }, server->Info);
+        if (server->Id == DetailsId_) {
+            ShowServerDetails(Model_->RowOf(server->Id));
+        }
+    });
+    connect(qHLRule, &THLRuleQuery::OnComplete, this, [this](const THLRules& reply) {
+        TGenericServer* server = RecordFor(reply.Info.Tag, gtHalfLife);
+        if (!server) {
+            return;
+        }
+        FollowUps_.remove(server->Id);
+        ApplyHLRulesReply(*server, reply);
+        if (server->Id == DetailsId_) {
+            ShowServerDetails(Model_->RowOf(server->Id));
+        }
+    });
+    connect(qHLPlayer, &TBasicQuery::OnTimeout, this, [this](const TBasicData& reply) {
+        HandleFollowUpTimeout(
+            gtHalfLife, *qHLPlayer, [this](std::int32_t tag) { qHLPlayer->Query(tag); }, reply);
+    });
+    connect(qHLRule, &TBasicQuery::OnTimeout, this, [this](const TBasicData& reply) {
+        HandleFollowUpTimeout(
+            gtHalfLife, *qHLRule, [this](std::int32_t tag) { qHLRule->Query(tag); }, reply);
+    });
 }
 
 void TfrmServerList::CreatePanes()
@@ -586,6 +704,7 @@ void TfrmServerList::QueryServer(int index)
     engine.SetTimeout(std::uint32_t(Settings_->QueryTimeout));
     engine.SetHostname(server->Info.Host);
     engine.SetPort(server->Info.Port);
+    FollowUps_.remove(server->Id);
     slot->Query(server->Id);
     CountQuery(server->Id);
 }
@@ -682,6 +801,7 @@ void TfrmServerList::Forget(const QList<std::int32_t>& ids)
     // Queries of removed servers are given up: the round no longer waits for them.
     for (std::int32_t id : ids) {
         OutstandingCount_ -= Counted_.take(id);
+        FollowUps_.remove(id);
         if (id == DetailsId_) {
             DetailsId_ = 0;
         }
@@ -765,6 +885,36 @@ void TfrmServerList::HandleQueryTimeout(const TBasicData& reply)
                QStringLiteral(" timed out..."));
     ApplyFinalTimeout(*server, reply);
     Model_->SetTexts(row, TimeoutRowTexts());
+}
+
+void TfrmServerList::SendFollowUp(TBasicQuery& engine,
+                                  const std::function<void(std::int32_t)>& query,
+                                  const TBasicData& to)
+{
+    // The follow-up components keep their own 15 requests and 2000 ms.
+    engine.SetHostname(to.Host);
+    engine.SetPort(to.Port);
+    query(to.Tag);
+}
+
+void TfrmServerList::HandleFollowUpTimeout(TGameType game, TBasicQuery& engine,
+                                           const std::function<void(std::int32_t)>& query,
+                                           const TBasicData& reply)
+{
+    // Sent again at most "Retry" times, and only while the server is listed.
+    const TGenericServer* server = RecordFor(reply.Tag, game);
+    if (!server) {
+        return;
+    }
+    int& sent = FollowUps_[server->Id];
+    if (sent < Settings_->Retry) {
+        ++sent;
+        SendFollowUp(engine, query, reply);
+        return;
+    }
+    FollowUps_.remove(server->Id);
+    ShowStatus(reply.Host + QLatin1Char(':') + QString::number(reply.Port) +
+               QStringLiteral(" timed out..."));
 }
 
 void TfrmServerList::HandleQueryError(TBasicQuery* engine, const QString& prefix,

@@ -23,7 +23,15 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class TDialogs;
+class THLInfoQuery;
+class THLPlayerQuery;
+class THLRuleQuery;
+class TQ2Query;
 class TQ3AQuery;
+class TQWQuery;
+class TT2PingQuery;
+class TT2Query;
+class TTribesQuery;
 class TQueryPacer;
 class TServerListModel;
 class TServerListView;
@@ -137,6 +145,11 @@ private:
     void RefreshServerRow(TGenericServer& server, bool countDown = true);
     void RefreshIcon(TGenericServer& server);
     void HandleQueryTimeout(const TBasicData& reply);
+    void SendFollowUp(TBasicQuery& engine, const std::function<void(std::int32_t)>& query,
+                      const TBasicData& to);
+    void HandleFollowUpTimeout(TGameType game, TBasicQuery& engine,
+                               const std::function<void(std::int32_t)>& query,
+                               const TBasicData& reply);
     void HandleQueryError(TBasicQuery* engine, const QString& prefix, const QString& message,
                           bool firstQuery);
     void SelectionChanged();
@@ -164,7 +177,21 @@ private:
     QLabel* StatusText_ = nullptr;
     QMenu* pmMenu = nullptr;
 
+    // One component per game protocol; the Half-Life and Tribes 2 follow-ups
+    // (qHLPlayer, qHLRule, qT2) are chained from the first reply.
     TQ3AQuery* qQuake3 = nullptr;
+    TQ2Query* qQuake2 = nullptr;
+    TQ2Query* qKingpin = nullptr;
+    TQ2Query* qHeretic2 = nullptr;
+    TQ2Query* qSin = nullptr;
+    TQ2Query* qSoF = nullptr;
+    TQWQuery* qQuakeWorld = nullptr;
+    THLInfoQuery* qHLInfo = nullptr;
+    THLPlayerQuery* qHLPlayer = nullptr;
+    THLRuleQuery* qHLRule = nullptr;
+    TTribesQuery* qTribes = nullptr;
+    TT2PingQuery* qT2Ping = nullptr;
+    TT2Query* qT2 = nullptr;
     std::array<TEngineSlot, gtUnknown> FirstQuery_{};
 
     TQueryPacer* Pacer_ = nullptr;
@@ -172,6 +199,8 @@ private:
     int OutstandingCount_ = 0;
     // Queries of the current round still counted as outstanding, per record.
     QHash<std::int32_t, int> Counted_;
+    // Re-sends of the current follow-up query, per record.
+    QHash<std::int32_t, int> FollowUps_;
     // The record whose players and rules the panes show, while it is the
     // only selected one; 0 for none.
     std::int32_t DetailsId_ = 0;

@@ -4,6 +4,13 @@
 #include <QString>
 
 #include "model/genericserver.h"
+#include "protocols/hlinfoquery.h"
+#include "protocols/hlplayerquery.h"
+#include "protocols/hlrulequery.h"
+#include "protocols/qwquery.h"
+#include "protocols/t2pingquery.h"
+#include "protocols/t2query.h"
+#include "protocols/tribesquery.h"
 
 // What the result handlers of the server list do to a record, kept apart
 // from the window so that the player search, the monitor and tests use the
@@ -82,3 +89,32 @@ void ApplyQuakeReply(TGenericServer& server, const TQuakeReply& reply)
             {player.Name, QByteArray::number(player.Frags), QByteArray::number(player.Ping)});
     }
 }
+
+// Copies a QuakeWorld reply: as the Quake family, with the game directory as
+// GameName and a player table of name, frags, ping, time, skin and colours.
+void ApplyQuakeWorldReply(TGenericServer& server, const TQWServer& reply);
+
+// Copies a Tribes reply: the name, a version and map line, the player table
+// with the server's own headings, the team table when there are two teams
+// or more, and eleven rules.
+void ApplyTribesReply(TGenericServer& server, const TTribesServer& reply);
+
+// Copies a Tribes 2 ping reply: identity, name, version and its four rules
+// (the rules of an earlier reply are dropped).
+void ApplyT2PingReply(TGenericServer& server, const TT2PingReply& reply);
+
+// Copies a Tribes 2 info reply: game, map, counts, player and team tables,
+// and its rules after those of the ping reply. Info stays the ping's.
+void ApplyT2InfoReply(TGenericServer& server, const TT2Server& reply);
+
+// Copies a Half-Life details reply; players and rules keep their old
+// content until their own replies come.
+void ApplyHLInfoReply(TGenericServer& server, const THLInfo& reply);
+
+// Builds the player table of a Half-Life players reply: name, score and
+// minutes connected (rounded to the nearest, halves to the even number).
+void ApplyHLPlayersReply(TGenericServer& server, const THLPlayers& reply);
+
+// Replaces the rules by those of a Half-Life rules reply; the record now
+// has a reply to show.
+void ApplyHLRulesReply(TGenericServer& server, const THLRules& reply);

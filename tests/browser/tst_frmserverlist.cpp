@@ -8,6 +8,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <cstring>
 #include <memory>
 
 #include "browser/frmserverlist.h"
@@ -34,6 +35,65 @@ QByteArray Q3Reply(const QByteArray& name, const QByteArray& map, int maxPlayers
     return reply;
 }
 
+QByteArray PString(const QByteArray& text)
+{
+    return char(text.size()) + text;
+}
+
+template <typename T> QByteArray LittleEndian(T value)
+{
+    QByteArray bytes(sizeof(T), Qt::Uninitialized);
+    std::memcpy(bytes.data(), &value, sizeof(T));
+    return bytes;
+}
+
+// What a server of Game answers to Request: a full reply of its protocol
+// with the name "<game> server", the map "m1" and one player "Ace".
+QList<QByteArray> GameReply(TGameType game, const QByteArray& request)
+{
+    const QByteArray name = QByteArray(GameInfo(game)->DisplayName) + " server";
+    switch (GameInfo(game)->Protocol) {
+    case TQueryProtocol::Quake3:
+        return {Q3Reply(name, "m1", 8, {"3 40 \"Ace\""})};
+    case TQueryProtocol::Quake2:
+        return {QByteArray("\xFF\xFF\xFF\xFFprint\n\\hostname\\") + name +
+                "\\mapname\\m1\\maxclients\\8\\gamename\\mod\n3 40 \"Ace\"\n"};
+    case TQueryProtocol::QuakeWorld:
+        return {QByteArray("\xFF\xFF\xFF\xFFn\\hostname\\") + name +
+                "\\map\\m1\\maxclients\\8\\*gamedir\\mod\n1 3 12 40 \"Ace\" \"base\" 4 11\n"};
+    case TQueryProtocol::HalfLife:
+        if (request.endsWith("details")) {
+            return {QByteArray("\xFF\xFF\xFF\xFFm", 5) + "1.2.3.4:27015" + '\0' + name + '\0' +
+                    "m1" + '\0' + "mod" + '\0' + "Mod" + '\0' + QByteArray("\x01\x08\x2F", 3) +
+                    "dl" + QByteArray(2, '\0')};
+        }
+        if (request.endsWith("players")) {
+            return {QByteArray("\xFF\xFF\xFF\xFF" "D\x01\x00", 7) + "Ace" + '\0' +
+                    LittleEndian<std::int32_t>(3) + LittleEndian<float>(150.0f)};
+        }
+        return {QByteArray("\xFF\xFF\xFF\xFF"
+                           "E",
+                           5) +
+                LittleEndian<std::int16_t>(1) + "mp_timelimit" + '\0' + "30" + '\0'};
+    case TQueryProtocol::Tribes:
+        return {"c**b" + PString("Tribes") + PString("1.11") + PString(name) +
+                QByteArray("\x01\x00\x01\x08\x90\x01", 6) + PString("CTF") + PString("Capture") +
+                PString("m1") + PString("Desc") + QByteArray(1, '\0') + PString("") +
+                PString("Name\t&Ping") + QByteArray("\x0A\x00\xFF", 3) + PString("Ace") +
+                PString("%n\t%p")};
+    case TQueryProtocol::Tribes2:
+        if (request.startsWith('\x0E')) {
+            return {QByteArray("\x10\x02\x00\x00\x00\x00", 6) + PString("25034") +
+                    LittleEndian<std::uint32_t>(12) + LittleEndian<std::uint32_t>(25034) +
+                    PString(name)};
+        }
+        return {QByteArray("\x14\x02\x00\x00\x00\x00", 6) + PString("CTF") + PString("Capture") +
+                PString("m1") + QByteArray("\x01\x01\x08\x00\x90\x01", 6) + PString("Desc") +
+                QByteArray(2, '\0') + "2\nStorm\t10\nInferno\t5\nskip\nAce\tStorm\t3\n"};
+    }
+    return {};
+}
+
 QColor Rgb(std::uint32_t bgr)
 {
     const TColor color{bgr};
@@ -53,6 +113,9 @@ private slots:
     void newRows_data();
     void newRows();
     void replyFillsRowAndPanes();
+    void everyGame_data();
+    void everyGame();
+    void followUpRetriesAreBounded();
     void replyTexts_data();
     void replyTexts();
     void retriesThenTimeOut_data();
@@ -282,6 +345,117 @@ void TestFrmServerList::replyFillsRowAndPanes()
     fake.SetReply(Q3Reply("Red Base", "q3dm6", 16, {"1 20 \"Newcomer\""}));
     Window_->QueryServer(row);
     QTRY_COMPARE_WITH_TIMEOUT(PaneRows("lvPlayers"), QStringList{"Newcomer|1|20"}, 5000);
+}
+
+void TestFrmServerList::everyGame_data()
+{
+    QTest::addColumn<int>("game");
+    QTest::addColumn<QString>("map");
+    QTest::addColumn<QString>("gameCell");
+    QTest::addColumn<QString>("player");
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<QString>("error"); // status text of a reply that is no reply
+    const QString q2 = "Received data, but it is not a valid Quake 2 packet.";
+    QTest::newRow("SoF") << int(gtSoF) << "m1"
+                         << "SoF / mod"
+                         << "Ace|3|40" << 1 << "SoF Error: " + q2;
+    QTest::newRow("Sin") << int(gtSin) << "m1"
+                         << "Sin / mod"
+                         << "Ace|3|40" << 1 << "Sin Error: " + q2;
+    QTest::newRow("Heretic 2") << int(gtHeretic2) << "m1"
+                               << "Heretic 2 / mod"
+                               << "Ace|3|40" << 1 << "Heretic 2 Error: " + q2;
+    QTest::newRow("Quake 2") << int(gtQuake2) << "m1"
+                             << "Quake 2 / mod"
+                             << "Ace|3|40" << 1 << "Q2 Error: " + q2;
+    QTest::newRow("Kingpin") << int(gtKingpin) << "m1"
+                             << "Kingpin / mod"
+                             << "Ace|3|40" << 1 << "Kingpin Error: " + q2;
+    QTest::newRow("Quake 3") << int(gtQuake3) << "m1"
+                             << "Quake 3 / baseq3"
+                             << "Ace|3|40" << 1 << "";
+    QTest::newRow("QuakeWorld")
+        << int(gtQuakeWorld) << "m1"
+        << "QuakeWorld / mod"
+        << "Ace|3|40|12|base|4/11" << 1
+        << "QW Error: Received data, but it is not a valid QuakeWorld packet.";
+    QTest::newRow("Half-Life") << int(gtHalfLife) << "m1"
+                               << "Half-Life / mod"
+                               << "Ace|3|2" << 3
+                               << "HL-Info Error: Received data, but it is not a valid "
+                                  "Half-life packet.";
+    QTest::newRow("Tribes") << int(gtTribes) << "m1 (Capture)"
+                            << "Tribes / CTF"
+                            << "Ace|40" << 1
+                            << "Tribes Error: Received data, but it is not a valid Tribes packet.";
+    QTest::newRow("Tribes 2") << int(gtTribes2) << "m1 (Capture)"
+                              << "Tribes 2 / CTF"
+                              << "Ace|Storm|3" << 2
+                              << "T2 Error: Received data, but it is not a valid Tribes 2 packet.";
+}
+
+void TestFrmServerList::everyGame()
+{
+    QFETCH(int, game);
+    QFETCH(QString, map);
+    QFETCH(QString, gameCell);
+    QFETCH(QString, player);
+    QFETCH(int, requests);
+    QFETCH(QString, error);
+    TFakeUdpServer& fake = NewServer({});
+    fake.SetResponder(
+        [game](const QByteArray& request) { return GameReply(TGameType(game), request); });
+    const int row = Window_->AddServer(fake.Address(), fake.Port(), TGameType(game));
+    Select({row});
+    Window_->QuerySelected();
+    QTRY_COMPARE_WITH_TIMEOUT(fake.RequestCount(), requests, 5000);
+    WaitForRound();
+    // Every follow-up reply is in once the rules (or teams) are.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !Window_->Server(row)->Rules.isEmpty() && Window_->Server(row)->Status == qsIdle, 5000);
+    QTest::qWait(0);
+    const QString name = QString::fromLatin1(GameInfo(game)->DisplayName) + " server";
+    QCOMPARE(Cells(row).mid(0, 3), (QStringList{name, map, "1/8"}));
+    QCOMPARE(Cell(row, TServerListModel::colGame), gameCell);
+    QCOMPARE(Window_->SentCount(), 1); // the follow-ups are not counted
+    QCOMPARE(Window_->Model().IconIndex(row), GameInfo(game)->IconIndex);
+    QCOMPARE(RowColour(row), Rgb(0x00800000));
+    QTRY_COMPARE_WITH_TIMEOUT(PaneRows("lvPlayers"), QStringList{player}, 5000);
+    QVERIFY(!PaneRows("lvRules").isEmpty());
+
+    // A reply that is none of the game's: its component's error text, and
+    // the round still ends.
+    fake.SetResponder([](const QByteArray&) { return QList<QByteArray>{"\xFF\xFF\xFF\xFFjunk"}; });
+    Window_->ShowStatus(QStringLiteral("before"));
+    Window_->QuerySelected();
+    WaitForRound();
+    QCOMPARE(Window_->StatusText(), error.isEmpty() ? QStringLiteral("before") : error);
+}
+
+void TestFrmServerList::followUpRetriesAreBounded()
+{
+    // The details are answered, the players never: the players query is
+    // sent again "Retry" times, then given up.
+    Settings_->Change([](TSettingsValues& values) { values.Retry = 1; });
+    TFakeUdpServer& fake = NewServer({});
+    int players = 0;
+    fake.SetResponder([&players](const QByteArray& request) {
+        if (request.endsWith("players")) {
+            ++players;
+            return QList<QByteArray>{};
+        }
+        return GameReply(gtHalfLife, request);
+    });
+    const int row = Window_->AddServer(fake.Address(), fake.Port(), gtHalfLife);
+    Window_->QueryServer(row);
+    QTRY_COMPARE_WITH_TIMEOUT(Window_->StatusText(),
+                              fake.Address() + ":" + QString::number(fake.Port()) + " timed out...",
+                              10000);
+    QCOMPARE(players, 2);
+    // The row keeps what the details reply showed.
+    QCOMPARE(Window_->Server(row)->Status, qsIdle);
+    QCOMPARE(Cell(row, TServerListModel::colName), QStringLiteral("Half-Life server"));
+    QCOMPARE(Window_->OutstandingCount(), 0);
 }
 
 void TestFrmServerList::replyTexts_data()

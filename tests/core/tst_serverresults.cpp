@@ -13,6 +13,9 @@ private slots:
     void splitHostPort_data();
     void splitHostPort();
     void rowTextsAndInfoLine();
+    void halfLifeMinutes_data();
+    void halfLifeMinutes();
+    void tribesTables();
 
 private:
     TTempAppFolder Folder_;
@@ -95,6 +98,52 @@ void TestServerResults::rowTextsAndInfoLine()
     QCOMPARE(GameImageIndex(*server, true), 15);
     server->GameType = gtUnknown;
     QCOMPARE(GameImageIndex(*server, true), -1);
+}
+
+void TestServerResults::halfLifeMinutes_data()
+{
+    QTest::addColumn<float>("seconds");
+    QTest::addColumn<QByteArray>("minutes");
+    QTest::newRow("89 s") << 89.0f << QByteArray("1");
+    QTest::newRow("90 s, half to even") << 90.0f << QByteArray("2");
+    QTest::newRow("150 s, half to even") << 150.0f << QByteArray("2");
+    QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN() << QByteArray("0");
+    QTest::newRow("beyond any count") << 3e38f << QByteArray("0");
+}
+
+void TestServerResults::halfLifeMinutes()
+{
+    QFETCH(float, seconds);
+    QFETCH(QByteArray, minutes);
+    auto server = TGenericServer::Create(Folder_.Path());
+    THLPlayers reply;
+    reply.Count = 1;
+    reply.Players = {{0, "Ace", 3, seconds}};
+    ApplyHLPlayersReply(*server, reply);
+    QCOMPARE(server->PlayerTable,
+             (TServerTable{{"Name", "Score", "Time (mins)"}, {"Ace", "3", minutes}}));
+}
+
+void TestServerResults::tribesTables()
+{
+    auto server = TGenericServer::Create(Folder_.Path());
+    server->TeamTable = {{"kept"}};
+    TTribesServer reply;
+    reply.Players.Header = {"Name", "Ping"};
+    reply.Players.Rows = {{"Ace", "100", "extra"}, {"Solo"}};
+    reply.Teams.Count = 1;
+    reply.Teams.Header = {"Team"};
+    reply.Teams.Rows = {{"Blue"}};
+    ApplyTribesReply(*server, reply);
+    // Rows get exactly as many cells as there are headings.
+    QCOMPARE(server->PlayerTable, (TServerTable{{"Name", "Ping"}, {"Ace", "100"}, {"Solo", ""}}));
+    // One team leaves the team table as it was; two replace it.
+    QCOMPARE(server->TeamTable, TServerTable{{"kept"}});
+    reply.Teams.Count = 2;
+    reply.Teams.Rows = {{"Blue", "5"}, {"Red"}};
+    ApplyTribesReply(*server, reply);
+    QCOMPARE(server->TeamTable, (TServerTable{{"Team"}, {"Blue"}, {"Red"}}));
+    QCOMPARE(server->Rules.size(), 11);
 }
 
 QTEST_GUILESS_MAIN(TestServerResults)

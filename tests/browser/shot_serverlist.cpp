@@ -1,7 +1,7 @@
-// Fills the main window with loopback servers, runs a query round and saves
-// a picture of the window: build/tests/browser/shot_serverlist out.png
+// Fills the main window with loopback servers of every game, runs a query
+// round and saves a picture of the window:
+//   xvfb-run -a build/tests/browser/shot_serverlist window.png
 #include <QApplication>
-#include <QHeaderView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -12,31 +12,18 @@
 #include "browser/frmserverlist.h"
 #include "core/settings.h"
 #include "fakeudpserver.h"
-#include "model/apppaths.h"
+#include "gamereplies.h"
 #include "scripteddialogs.h"
+#include "tempappfolder.h"
 
 namespace {
 
-struct TShotServer
+struct TShot
 {
-    const char* Name;
-    const char* Map;
-    int Max;
-    QList<QByteArray> Players;
+    TGameType Game;
+    TScriptedGameServer Server;
+    bool Answers = true;
 };
-
-QByteArray Q3Reply(const TShotServer& server)
-{
-    QByteArray reply("\xFF\xFF\xFF\xFFstatusResponse\n\\", 20);
-    reply += QByteArray("sv_hostname\\") + server.Name + "\\mapname\\" + server.Map +
-             "\\sv_maxclients\\" + QByteArray::number(server.Max) +
-             "\\gamename\\baseq3\\version\\Q3 1.32c linux-i386\\g_gametype\\0\\fraglimit\\30"
-             "\\timelimit\\20\\sv_pure\\1\n";
-    for (const QByteArray& player : server.Players) {
-        reply += player + '\n';
-    }
-    return reply;
-}
 
 } // namespace
 
@@ -44,8 +31,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shot.png");
-    QTemporaryDir root;
-    TAppPaths::SetRoot(root.path());
+    TTempAppFolder folder;
 
     TSettings settings;
     settings.Change([](TSettingsValues& values) {
@@ -57,45 +43,47 @@ int main(int argc, char* argv[])
     TScriptedDialogs dialogs;
     TfrmServerList window(settings, dialogs);
 
-    const std::vector<TShotServer> shots = {
-        {"^1Red ^7Rocket Arena",
-         "q3dm6",
-         16,
-         {"25 48 \"^1Sarge\"", "19 61 \"Doom\"", "7 35 \"Anarki\""}},
-        {"Frag Central [CTF]",
-         "q3ctf2",
-         20,
-         {"40 20 \"Visor\"", "33 88 \"Keel\"", "12 40 \"Major\"", "3 120 \"Daemia\""}},
-        {"Night Shift Duel", "q3tourney2", 2, {"14 31 \"Hunter\""}},
-        {"Old School Deathmatch", "q3dm17", 12, {}},
-        {"The Longest Yard 24/7", "q3dm17", 16, {"8 55 \"Orbb\"", "6 70 \"Bitterman\""}},
-        {"Clan Arena Europe", "q3dm13", 14, {"21 44 \"Slash\"", "17 52 \"Razor\""}},
-        {"Instagib Madness", "q3dm7", 18, {"50 25 \"Xaero\""}},
-        {"Sunday Practice", "q3dm1", 8, {}},
+    const std::vector<TShot> shots = {
+        {gtQuake3, {"^1Red ^7Rocket Arena", "q3dm6", 16, "baseq3", {"Sarge", "Doom", "Anarki"}}},
+        {gtQuake3,
+         {"Frag Central [CTF]", "q3ctf2", 20, "baseq3", {"Visor", "Keel", "Major", "Daemia"}}},
+        {gtHalfLife, {"Dust Bowl 24/7", "de_dust2", 20, "cstrike", {"Gordon", "Adrian", "Barney"}}},
+        {gtQuakeWorld, {"Old School DM", "dm4", 16, "qw", {"Ranger", "Grunt"}}},
+        {gtTribes2, {"Tribes 2 Capture League", "Katabatic", 32, "CTF", {"Shrike", "Scout"}}},
+        {gtQuake2, {"Quake II Jail", "q2dm1", 12, "baseq2", {"Stroggo"}}},
+        {gtTribes, {"Starsiege Arena", "Raindance", 24, "CTF", {"Tex", "Fly"}}},
+        {gtKingpin, {"Poison Ville", "kpdm1", 16, "main", {"Nikki", "Lola"}}},
+        {gtSoF, {"Soldier Ops", "dm/irq1", 16, "base", {"Hawk"}}},
+        {gtHeretic2, {"Silverspring", "dmandoria", 8, "base", {}}},
+        {gtSin, {"Freeport Nights", "dmfreeport", 10, "base", {"Blade"}}},
+        {gtQuake3, {"Night Shift Duel", "q3tourney2", 2, "baseq3", {"Hunter"}}},
+        {gtQuake3, {"Sunday Practice", "q3dm1", 8, "baseq3", {}}},
+        {gtHalfLife, {"Gone Server", "", 0, "", {}}, false},
     };
     std::vector<std::unique_ptr<TFakeUdpServer>> servers;
-    for (const TShotServer& shot : shots) {
+    for (const TShot& shot : shots) {
         auto server = std::make_unique<TFakeUdpServer>();
-        server->SetReply(Q3Reply(shot));
-        window.AddServer(server->Address(), server->Port(), gtQuake3);
+        if (shot.Answers) {
+            server->SetResponder([shot](const QByteArray& request) {
+                return GameReply(shot.Game, request, shot.Server);
+            });
+            // Round trips of a few typical lengths.
+            server->SetBehaviour(TFakeUdpServer::TBehaviour::AnswerLate,
+                                 int(17 + 23 * (servers.size() % 5) + 7 * (servers.size() % 3)));
+        } else {
+            server->SetBehaviour(TFakeUdpServer::TBehaviour::Silent);
+        }
+        window.AddServer(server->Address(), server->Port(), shot.Game);
         servers.push_back(std::move(server));
     }
-    // Two that never answer.
-    for (int i = 0; i < 2; ++i) {
-        auto server = std::make_unique<TFakeUdpServer>();
-        server->SetBehaviour(TFakeUdpServer::TBehaviour::Silent);
-        window.AddServer(server->Address(), server->Port(), gtQuake3);
-        servers.push_back(std::move(server));
-    }
-    window.AddServer(QStringLiteral("127.0.0.1"), 27015, gtHalfLife);
-    window.AddServer(QStringLiteral("127.0.0.1"), 28001, gtTribes);
-    window.AddServer(QStringLiteral("127.0.0.1"), 27910, gtQuake2);
     window.SetFavorite(1, true);
 
     window.show();
     window.QueryAll();
+    window.AddServer(QStringLiteral("127.0.0.1"), 27910, gtQuake2); // added after the round began
     QObject::connect(&window, &TfrmServerList::QueryRoundFinished, &app, [&] {
-        QTimer::singleShot(100, &app, [&] {
+        // Let the follow-up queries finish, then show the first server.
+        QTimer::singleShot(600, &app, [&] {
             auto* list = window.findChild<QTreeView*>(QStringLiteral("lvServers"));
             list->selectionModel()->select(list->model()->index(0, 0),
                                            QItemSelectionModel::ClearAndSelect |

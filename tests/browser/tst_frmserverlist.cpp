@@ -8,13 +8,13 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
-#include <cstring>
 #include <memory>
 
 #include "browser/frmserverlist.h"
 #include "browser/serverlistmodel.h"
 #include "core/settings.h"
 #include "fakeudpserver.h"
+#include "gamereplies.h"
 #include "scripteddialogs.h"
 #include "tempappfolder.h"
 
@@ -26,72 +26,7 @@ namespace {
 QByteArray Q3Reply(const QByteArray& name, const QByteArray& map, int maxPlayers,
                    const QList<QByteArray>& players = {})
 {
-    QByteArray reply("\xFF\xFF\xFF\xFFstatusResponse\n\\", 20);
-    reply += "sv_hostname\\" + name + "\\mapname\\" + map + "\\sv_maxclients\\" +
-             QByteArray::number(maxPlayers) + "\\gamename\\baseq3\\version\\Q3 1.32\n";
-    for (const QByteArray& player : players) {
-        reply += player + '\n';
-    }
-    return reply;
-}
-
-QByteArray PString(const QByteArray& text)
-{
-    return char(text.size()) + text;
-}
-
-template <typename T> QByteArray LittleEndian(T value)
-{
-    QByteArray bytes(sizeof(T), Qt::Uninitialized);
-    std::memcpy(bytes.data(), &value, sizeof(T));
-    return bytes;
-}
-
-// What a server of Game answers to Request: a full reply of its protocol
-// with the name "<game> server", the map "m1" and one player "Ace".
-QList<QByteArray> GameReply(TGameType game, const QByteArray& request)
-{
-    const QByteArray name = QByteArray(GameInfo(game)->DisplayName) + " server";
-    switch (GameInfo(game)->Protocol) {
-    case TQueryProtocol::Quake3:
-        return {Q3Reply(name, "m1", 8, {"3 40 \"Ace\""})};
-    case TQueryProtocol::Quake2:
-        return {QByteArray("\xFF\xFF\xFF\xFFprint\n\\hostname\\") + name +
-                "\\mapname\\m1\\maxclients\\8\\gamename\\mod\n3 40 \"Ace\"\n"};
-    case TQueryProtocol::QuakeWorld:
-        return {QByteArray("\xFF\xFF\xFF\xFFn\\hostname\\") + name +
-                "\\map\\m1\\maxclients\\8\\*gamedir\\mod\n1 3 12 40 \"Ace\" \"base\" 4 11\n"};
-    case TQueryProtocol::HalfLife:
-        if (request.endsWith("details")) {
-            return {QByteArray("\xFF\xFF\xFF\xFFm", 5) + "1.2.3.4:27015" + '\0' + name + '\0' +
-                    "m1" + '\0' + "mod" + '\0' + "Mod" + '\0' + QByteArray("\x01\x08\x2F", 3) +
-                    "dl" + QByteArray(2, '\0')};
-        }
-        if (request.endsWith("players")) {
-            return {QByteArray("\xFF\xFF\xFF\xFF" "D\x01\x00", 7) + "Ace" + '\0' +
-                    LittleEndian<std::int32_t>(3) + LittleEndian<float>(150.0f)};
-        }
-        return {QByteArray("\xFF\xFF\xFF\xFF"
-                           "E",
-                           5) +
-                LittleEndian<std::int16_t>(1) + "mp_timelimit" + '\0' + "30" + '\0'};
-    case TQueryProtocol::Tribes:
-        return {"c**b" + PString("Tribes") + PString("1.11") + PString(name) +
-                QByteArray("\x01\x00\x01\x08\x90\x01", 6) + PString("CTF") + PString("Capture") +
-                PString("m1") + PString("Desc") + QByteArray(1, '\0') + PString("") +
-                PString("Name\t&Ping") + QByteArray("\x0A\x00\xFF", 3) + PString("Ace") +
-                PString("%n\t%p")};
-    case TQueryProtocol::Tribes2:
-        if (request.startsWith('\x0E')) {
-            return {QByteArray("\x10\x02\x00\x00\x00\x00", 6) + PString("25034") +
-                    LittleEndian<std::uint32_t>(12) + LittleEndian<std::uint32_t>(25034) +
-                    PString(name)};
-        }
-        return {QByteArray("\x14\x02\x00\x00\x00\x00", 6) + PString("CTF") + PString("Capture") +
-                PString("m1") + QByteArray("\x01\x01\x08\x00\x90\x01", 6) + PString("Desc") +
-                QByteArray(2, '\0') + "2\nStorm\t10\nInferno\t5\nskip\nAce\tStorm\t3\n"};
-    }
-    return {};
+    return Q3StatusReply(name, map, maxPlayers, players);
 }
 
 QColor Rgb(std::uint32_t bgr)
@@ -385,11 +320,11 @@ void TestFrmServerList::everyGame_data()
                                << "HL-Info Error: Received data, but it is not a valid "
                                   "Half-life packet.";
     QTest::newRow("Tribes") << int(gtTribes) << "m1 (Capture)"
-                            << "Tribes / CTF"
+                            << "Tribes / mod"
                             << "Ace|40" << 1
                             << "Tribes Error: Received data, but it is not a valid Tribes packet.";
     QTest::newRow("Tribes 2") << int(gtTribes2) << "m1 (Capture)"
-                              << "Tribes 2 / CTF"
+                              << "Tribes 2 / mod"
                               << "Ace|Storm|3" << 2
                               << "T2 Error: Received data, but it is not a valid Tribes 2 packet.";
 }
@@ -403,8 +338,12 @@ void TestFrmServerList::everyGame()
     QFETCH(int, requests);
     QFETCH(QString, error);
     TFakeUdpServer& fake = NewServer({});
-    fake.SetResponder(
-        [game](const QByteArray& request) { return GameReply(TGameType(game), request); });
+    TScriptedGameServer script;
+    script.Name = QByteArray(GameInfo(game)->DisplayName) + " server";
+    script.Players = {"Ace"};
+    fake.SetResponder([game, script](const QByteArray& request) {
+        return GameReply(TGameType(game), request, script);
+    });
     const int row = Window_->AddServer(fake.Address(), fake.Port(), TGameType(game));
     Select({row});
     Window_->QuerySelected();
@@ -444,7 +383,9 @@ void TestFrmServerList::followUpRetriesAreBounded()
             ++players;
             return QList<QByteArray>{};
         }
-        return GameReply(gtHalfLife, request);
+        TScriptedGameServer script;
+        script.Name = "Half-Life server";
+        return GameReply(gtHalfLife, request, script);
     });
     const int row = Window_->AddServer(fake.Address(), fake.Port(), gtHalfLife);
     Window_->QueryServer(row);

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QMenu>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -12,6 +13,7 @@
 
 #include "browser/frmserverlist.h"
 #include "browser/serverlistmodel.h"
+#include "browser/serverlistview.h"
 #include "core/settings.h"
 #include "fakeudpserver.h"
 #include "gamereplies.h"
@@ -74,7 +76,7 @@ private slots:
     void headerSorting();
     void queryAllDoesNotHoldTheLoop();
     void queryDelayIsTimed();
-    void shortcuts();
+    void keysTipsAndMenu();
 
 private:
     TFakeUdpServer& NewServer(const QByteArray& reply, TBehaviour behaviour = TBehaviour::Answer,
@@ -862,7 +864,7 @@ void TestFrmServerList::queryDelayIsTimed()
     QCOMPARE(fake.RequestCount(), 3);
 }
 
-void TestFrmServerList::shortcuts()
+void TestFrmServerList::keysTipsAndMenu()
 {
     TFakeUdpServer& fake = NewServer(Q3Reply("K", "m", 4));
     AddQ3(fake);
@@ -873,6 +875,25 @@ void TestFrmServerList::shortcuts()
     Select({0});
     QTest::keyClick(List(), Qt::Key_S, Qt::ControlModifier);
     QTRY_COMPARE_WITH_TIMEOUT(fake.RequestCount(), 2, 5000);
+
+    // A long cell shows a tip only while its column is too narrow for it.
+    const int row = Window_->AddServer(QStringLiteral("192.168.100.200"), 27960, gtQuake3);
+    auto* view = Window_->findChild<TServerListView*>(QStringLiteral("lvServers"));
+    const QModelIndex address = view->model()->index(row, TServerListModel::colAddress);
+    view->header()->resizeSection(TServerListModel::colAddress, 30);
+    QVERIFY(view->IsElided(address));
+    view->header()->resizeSection(TServerListModel::colAddress, 400);
+    QVERIFY(!view->IsElided(address));
+
+    // The pop-up menu opens only over a selection.
+    auto* menu = Window_->findChild<QMenu*>(QStringLiteral("pmMenu"));
+    view->selectionModel()->clear();
+    emit view->customContextMenuRequested(QPoint(5, 5));
+    QVERIFY(!menu->isVisible());
+    Select({row});
+    emit view->customContextMenuRequested(QPoint(5, 5));
+    QVERIFY(menu->isVisible());
+    menu->close();
 }
 
 QTEST_MAIN(TestFrmServerList)

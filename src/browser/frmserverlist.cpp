@@ -121,7 +121,9 @@ TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, QWidget* 
 
 TfrmServerList::~TfrmServerList()
 {
-    // The engines go before the rows, so that no event reaches a freed record.
+    // Children are deleted in creation order, the rows' model before the
+    // engines: cut the engines off first, so that no late event reaches a
+    // freed record.
     Pacer_->Stop();
     for (TBasicQuery* engine : findChildren<TBasicQuery*>(Qt::FindDirectChildrenOnly)) {
         engine->disconnect(this);

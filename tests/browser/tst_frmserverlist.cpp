@@ -66,7 +66,6 @@ private slots:
     void querySelectedRetries();
     void replyAfterRemovalIsDropped();
     void replyAfterSortFindsItsRecord();
-    void decodeErrorEndsTheQuery();
     void copyTexts();
     void favourites();
     void stats();
@@ -648,22 +647,6 @@ void TestFrmServerList::replyAfterSortFindsItsRecord()
         QCOMPARE(server->Name, "Server " + QByteArray::number(i));
         QCOMPARE(Cell(row, TServerListModel::colName), "Server " + QString::number(i));
     }
-}
-
-void TestFrmServerList::decodeErrorEndsTheQuery()
-{
-    TFakeUdpServer& fake = NewServer("\xFF\xFF\xFF\xFFnot a status reply");
-    const int row = AddQ3(fake);
-    Window_->ShowStatus(QStringLiteral("before"));
-    QSignalSpy finished(Window_.get(), &TfrmServerList::QueryRoundFinished);
-    Window_->QueryAll();
-    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
-    auto* progress = Window_->findChild<QProgressBar*>(QStringLiteral("pbQuery"));
-    QCOMPARE(progress->value(), progress->maximum());
-    // Quake 3 errors are not shown; the row keeps its texts.
-    QCOMPARE(Window_->StatusText(), QStringLiteral("before"));
-    QCOMPARE(Window_->Server(row)->Status, qsWorking);
-    QCOMPARE(Cell(row, 0), QStringLiteral("Unknown"));
 }
 
 void TestFrmServerList::copyTexts()

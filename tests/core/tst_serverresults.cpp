@@ -12,7 +12,6 @@ private slots:
     void cleanServerName();
     void splitHostPort_data();
     void splitHostPort();
-    void rowTextsAndInfoLine();
     void halfLifeMinutes_data();
     void halfLifeMinutes();
     void tribesTables();
@@ -67,37 +66,6 @@ void TestServerResults::splitHostPort()
     QFETCH(int, port);
     QCOMPARE(SplitHostPort(text, defaultPort), port);
     QCOMPARE(text, host);
-}
-
-void TestServerResults::rowTextsAndInfoLine()
-{
-    auto server = TGenericServer::Create(Folder_.Path());
-    server->GameType = gtKingpin;
-    server->Name = " \x01"
-                   "Bank Job %1\t";
-    server->Map = "kpdm1";
-    server->NumPlayers = 3;
-    server->MaxPlayers = 8;
-    server->GameName = "main";
-    server->Info.Host = "10.1.1.1";
-    server->Info.Port = 31510;
-    server->Info.Ping = 77;
-
-    const TRowTexts plain = ReplyRowTexts(*server, false);
-    QCOMPARE(plain.Caption, QString::fromLatin1(" \x01"
-                                                "Bank Job %1\t"));
-    QCOMPARE(ReplyRowTexts(*server, true),
-             (TRowTexts{"Bank Job %1", "kpdm1", "3/8", "77", "Kingpin / main"}));
-    QCOMPARE(AddressText(*server), QStringLiteral("10.1.1.1:31510"));
-    // The name may hold "%1" without disturbing the other fields.
-    server->Name = "Bank %1 Job";
-    QCOMPARE(ServerInfoText(*server, "kpdm1", "Kingpin / main"),
-             QStringLiteral("Bank %1 Job      kpdm1      3/8   77      Kingpin / main      "
-                            "10.1.1.1:31510"));
-    QCOMPARE(GameImageIndex(*server, false), 5);
-    QCOMPARE(GameImageIndex(*server, true), 15);
-    server->GameType = gtUnknown;
-    QCOMPARE(GameImageIndex(*server, true), -1);
 }
 
 void TestServerResults::halfLifeMinutes_data()

@@ -1,8 +1,10 @@
 #include "model/basicquery.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostInfo>
 #include <QNetworkDatagram>
+#include <QPointer>
 #include <QUdpSocket>
 
 #include <utility>
@@ -51,11 +53,6 @@ TBasicQuery::TBasicQuery(QObject* owner) : QObject(owner), Socket_(new QUdpSocke
 TBasicQuery::~TBasicQuery()
 {
     Timer_.stop();
-    for (const TActive& entry : Active_) {
-        if (entry.LookupId >= 0) {
-            QHostInfo::abortHostLookup(entry.LookupId);
-        }
-    }
 }
 
 void TBasicQuery::SetMaxQueries(std::int32_t value)
@@ -149,15 +146,20 @@ bool TBasicQuery::TrySend(const QString& host, std::int32_t port, std::int32_t t
     } else {
         // The request keeps its place and its time-out runs while the name is
         // resolved; a name that does not resolve sends nothing and times out.
+        // The lookup answers to the application, not to the engine, and is
+        // never aborted: Qt 6.4 loses the callback's memory when a lookup is
+        // aborted or its context object dies first. A result nobody waits
+        // for any more finds no entry and is dropped.
         const std::uint64_t serial = entry->Serial;
         Resolving_.insert(serial, entry);
-        const int id =
-            QHostInfo::lookupHost(host, this, [this, serial, packet](const QHostInfo& info) {
-                LookupDone(serial, info, packet);
+        QObject* context = QCoreApplication::instance();
+        QHostInfo::lookupHost(
+            host, context ? context : this,
+            [self = QPointer<TBasicQuery>(this), serial, packet](const QHostInfo& info) {
+                if (self) {
+                    self->LookupDone(serial, info, packet);
+                }
             });
-        if (const auto found = Resolving_.constFind(serial); found != Resolving_.cend()) {
-            (*found)->LookupId = id;
-        }
     }
     return true;
 }
@@ -170,7 +172,6 @@ void TBasicQuery::LookupDone(std::uint64_t serial, const QHostInfo& info, const 
     }
     const TActiveIt entry = *found;
     Resolving_.erase(found);
-    entry->LookupId = -1;
     if (entry->Reply.Status != rsPending) {
         return;
     }
@@ -286,9 +287,6 @@ void TBasicQuery::TimedOut(TActiveIt entry)
 
 void TBasicQuery::RemoveActive(TActiveIt entry)
 {
-    if (entry->LookupId >= 0) {
-        QHostInfo::abortHostLookup(entry->LookupId);
-    }
     Resolving_.remove(entry->Serial);
     Unmatch(entry);
     Active_.erase(entry);

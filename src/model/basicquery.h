@@ -111,7 +111,6 @@ private:
         std::uint64_t Serial = 0;
         std::uint32_t Address = 0; // IPv4, once known
         bool Sent = false;
-        int LookupId = -1;
     };
     using TActiveList = std::list<TActive>;
     using TActiveIt = TActiveList::iterator;

@@ -1,4 +1,5 @@
 #include <QElapsedTimer>
+#include <QHostInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -30,6 +31,7 @@ private slots:
     void hostNameIsResolved();
     void unresolvableNameSendsNothing();
     void scanStopsWhenIdle();
+    void destroyedWhileResolving();
 
 private:
     // Waits until Probe has answered a query: datagrams sent to the engine
@@ -391,6 +393,21 @@ void TestBasicQuery::scanStopsWhenIdle()
     QVERIFY(query.ScanTimerActive());
     QTRY_COMPARE_WITH_TIMEOUT(query.CurrentQueries(), 0, 5000);
     QTRY_VERIFY(!query.ScanTimerActive());
+}
+
+void TestBasicQuery::destroyedWhileResolving()
+{
+    // The lookup outlives its engine; its late result must touch nothing.
+    auto* query = new TRawQuery;
+    query->SetHostname(QStringLiteral("localhost"));
+    query->SetPort(9);
+    query->Query(1);
+    delete query;
+
+    bool resolved = false;
+    QHostInfo::lookupHost(QStringLiteral("localhost"), this,
+                          [&](const QHostInfo&) { resolved = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(resolved, 5000);
 }
 
 QTEST_GUILESS_MAIN(TestBasicQuery)

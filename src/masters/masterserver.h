@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+class TReplyCursor;
+
+// One server listed by a master: its dotted IPv4 address and its UDP port.
+struct TMasterServer
+{
+    QString IP;
+    std::int32_t Port = 0; // 0 to 65535
+
+    friend bool operator==(const TMasterServer&, const TMasterServer&) = default;
+};
+
+enum class TPortOrder
+{
+    BigEndian,
+    LittleEndian,
+};
+
+// Reads one listed server: four address bytes, first part first, then a
+// two-byte port in the given order. When fewer than six bytes remain it
+// consumes nothing and returns false.
+bool ReadMasterServer(TReplyCursor& cursor, TPortOrder order, TMasterServer& server);

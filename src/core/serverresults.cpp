@@ -107,19 +107,7 @@ QByteArray Number(qint64 value)
 
 void ApplyQuakeWorldReply(TGenericServer& server, const TQWServer& reply)
 {
-    server.Name = reply.Name;
-    server.Info = reply.Info;
-    server.Map = reply.Map;
-    server.Version = reply.Version;
-    server.MaxPlayers = reply.MaxPlayers;
-    server.NumPlayers = reply.PlayerCount;
-    server.GameName = reply.GameDir;
-
-    server.ClearRules();
-    for (qsizetype i = 0; i < reply.RuleCount && i < reply.Rules.size(); ++i) {
-        server.AddRule(reply.Rules[i].Name, reply.Rules[i].Value);
-    }
-
+    ApplyQuakeIdentity(server, reply, reply.GameDir);
     server.PlayerTable.clear();
     server.PlayerTable.append({"Name", "Frags", "Ping", "Time", "Skin", "Color (Top/Bottom)"});
     for (qsizetype i = 0; i < reply.PlayerCount && i < reply.Players.size(); ++i) {

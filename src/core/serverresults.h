@@ -61,11 +61,12 @@ QString ServerInfoText(const TGenericServer& server, const QString& mapCell,
 // "QUERY TIME OUT".
 void ApplyFinalTimeout(TGenericServer& server, const TBasicData& reply);
 
-// Copies a Quake 2 family or Quake 3 reply (records with the same fields)
-// into the record: identity and texts, rules, and a player table of name,
-// frags and ping.
+// The part of the Quake family's replies (Quake 2 family, Quake 3,
+// QuakeWorld) that they share: identity, texts and rules. GameName comes
+// from the field each protocol names it by.
 template <typename TQuakeReply>
-void ApplyQuakeReply(TGenericServer& server, const TQuakeReply& reply)
+void ApplyQuakeIdentity(TGenericServer& server, const TQuakeReply& reply,
+                        const QByteArray& gameName)
 {
     server.Name = reply.Name;
     server.Info = reply.Info;
@@ -73,13 +74,21 @@ void ApplyQuakeReply(TGenericServer& server, const TQuakeReply& reply)
     server.Version = reply.Version;
     server.MaxPlayers = reply.MaxPlayers;
     server.NumPlayers = reply.PlayerCount;
-    server.GameName = reply.GameName;
+    server.GameName = gameName;
 
     server.ClearRules();
     for (qsizetype i = 0; i < reply.RuleCount && i < reply.Rules.size(); ++i) {
         server.AddRule(reply.Rules[i].Name, reply.Rules[i].Value);
     }
+}
 
+// Copies a Quake 2 family or Quake 3 reply (records with the same fields)
+// into the record: identity and texts, rules, and a player table of name,
+// frags and ping.
+template <typename TQuakeReply>
+void ApplyQuakeReply(TGenericServer& server, const TQuakeReply& reply)
+{
+    ApplyQuakeIdentity(server, reply, reply.GameName);
     server.PlayerTable.clear();
     server.PlayerTable.reserve(reply.Players.size() + 1);
     server.PlayerTable.append({"Name", "Frags", "Ping"});

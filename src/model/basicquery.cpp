@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QUdpSocket>
 
+#include <utility>
+
 namespace {
 
 // Parses a text that IsDottedQuad accepted into its address.
@@ -236,8 +238,11 @@ void TBasicQuery::DataReceived()
 
         entry->Reply.Status = rsAnswered;
         entry->Reply.Ticks = now - entry->Reply.Ticks;
-        ProcessReply({entry->Reply.Host, entry->Reply.Port, entry->Reply.Ticks, entry->Reply.Tag,
-                      datagram.data()});
+        const TBasicData reply{entry->Reply.Host, entry->Reply.Port, entry->Reply.Ticks,
+                               entry->Reply.Tag, datagram.data()};
+        const TBasicData* outer = std::exchange(ReplyInProgress_, &reply);
+        ProcessReply(reply);
+        ReplyInProgress_ = outer;
     }
 }
 

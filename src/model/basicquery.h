@@ -69,6 +69,11 @@ public:
     std::uint32_t Timeout() const { return Timeout_; }
     void SetTimeout(std::uint32_t milliseconds) { Timeout_ = milliseconds; }
 
+    // The matched reply being decoded, while ProcessReply and the OnComplete
+    // or OnError it raises run; nullptr at any other time. An OnError handler
+    // reads the failed request's Tag here.
+    const TBasicData* ReplyInProgress() const { return ReplyInProgress_; }
+
     // Whether the 100 ms scan is running; it runs only while a request is active.
     bool ScanTimerActive() const { return Timer_.isActive(); }
 
@@ -140,5 +145,6 @@ private:
 
     QTimer Timer_;
     QUdpSocket* Socket_ = nullptr;
+    const TBasicData* ReplyInProgress_ = nullptr;
     bool Scanning_ = false;
 };

@@ -283,9 +283,15 @@ void TestBasicQuery::decoderErrorEndsRequest()
     query.SetPort(server.Port());
     QSignalSpy errors(&query, &TBasicQuery::OnError);
     QSignalSpy timedOut(&query, &TBasicQuery::OnTimeout);
-    query.Query(1);
+    // The handler learns which request failed; outside the decoder there is none.
+    std::int32_t failedTag = 0;
+    connect(&query, &TBasicQuery::OnError, this,
+            [&] { failedTag = query.ReplyInProgress() ? query.ReplyInProgress()->Tag : -1; });
+    query.Query(41);
     QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, 5000);
     QCOMPARE(errors.first().at(0).toInt(), 99);
+    QCOMPARE(failedTag, 41);
+    QVERIFY(!query.ReplyInProgress());
     // The answered request leaves at the next scan, and no time-out follows.
     QTRY_COMPARE_WITH_TIMEOUT(query.CurrentQueries(), 0, 5000);
     QTRY_VERIFY(!query.ScanTimerActive());

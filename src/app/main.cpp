@@ -1,0 +1,20 @@
+#include <QApplication>
+
+#include "browser/frmserverlist.h"
+#include "browser/qtdialogs.h"
+#include "core/settings.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Morvix"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Morvix"));
+    QApplication::setOrganizationName(QStringLiteral("Zelbo"));
+
+    TSettings settings;
+    TQtDialogs dialogs;
+    TfrmServerList window(settings, dialogs);
+    dialogs.SetParent(&window);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,56 @@
+#include "browser/qtdialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+QWidget* TQtDialogs::Parent() const
+{
+    return Parent_ ? Parent_.data() : QApplication::activeWindow();
+}
+
+void TQtDialogs::Information(const QString& title, const QString& text)
+{
+    QMessageBox::information(Parent(), title, text);
+}
+
+void TQtDialogs::Warning(const QString& title, const QString& text)
+{
+    QMessageBox::warning(Parent(), title, text);
+}
+
+void TQtDialogs::Error(const QString& title, const QString& text)
+{
+    QMessageBox::critical(Parent(), title, text);
+}
+
+bool TQtDialogs::Question(const QString& title, const QString& text)
+{
+    return QMessageBox::question(Parent(), title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<QString> TQtDialogs::InputText(const QString& title, const QString& prompt,
+                                             const QString& initial)
+{
+    bool accepted = false;
+    const QString text =
+        QInputDialog::getText(Parent(), title, prompt, QLineEdit::Normal, initial, &accepted);
+    if (!accepted) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+QString TQtDialogs::OpenFileName(const QString& title, const QString& filter,
+                                 const QString& initial)
+{
+    return QFileDialog::getOpenFileName(Parent(), title, initial, filter);
+}
+
+QString TQtDialogs::SaveFileName(const QString& title, const QString& filter,
+                                 const QString& initial)
+{
+    return QFileDialog::getSaveFileName(Parent(), title, initial, filter);
+}

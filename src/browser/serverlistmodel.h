@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QTimer>
+
+#include <array>
+#include <climits>
+#include <memory>
+#include <vector>
+
+#include "core/serverresults.h"
+#include "model/genericserver.h"
+
+class TSettings;
+
+// The rows of the server list. Each row owns one TGenericServer and the
+// texts the list shows for it; a record is found by its row or by its Id,
+// which queries carry as their tag, so that a reply finds its record after
+// rows were removed or sorted, or finds nothing when its record is gone.
+//
+// The model sorts itself when asked (a header click) and keeps that order
+// until the next sort: changing a row never moves it. The text colour of a
+// row follows its record's status and favourite mark, with the colours read
+// from the settings at each paint.
+class TServerListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum TColumn
+    {
+        colName,
+        colMap,
+        colPlayers,
+        colPing,
+        colGame,
+        colAddress,
+        ColumnCount,
+    };
+
+    explicit TServerListModel(const TSettings& settings, QObject* parent = nullptr);
+    ~TServerListModel() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    // Sorts the rows by Column: "Ping" as numbers (anything else counts as
+    // 0), every other column as text in the user's locale, case-sensitively.
+    // Rows that compare equal keep their order. A column outside the list
+    // leaves the rows as they are.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    // Appends a row for a new, unqueried server and returns its index.
+    int Append(std::unique_ptr<TGenericServer> server);
+
+    // The record of a row, or nullptr for a row that does not exist.
+    TGenericServer* Server(int row) const;
+    // The row of the record with Id, or -1 when it is gone.
+    int RowOf(std::int32_t id) const;
+
+    QString Cell(int row, int column) const;
+    int IconIndex(int row) const;
+
+    // Sets the caption and the cells of a shown reply or final time-out.
+    void SetTexts(int row, const TRowTexts& texts);
+    void SetIcon(int row, int iconIndex);
+    // Redraws a row whose record's status or favourite mark changed.
+    void RowChanged(int row);
+    // Changed rows are announced together, at most once per FrameMs: a
+    // round of queries changes thousands of rows, and a view that repaints
+    // for each of them spends the round painting. data() always answers the
+    // current values; FlushChanges announces the pending changes at once.
+    void FlushChanges();
+    static constexpr int FrameMs = 20;
+    // Redraws every row (colours changed).
+    void AllRowsChanged();
+
+    // Removes the given rows (any order, duplicates allowed), freeing their
+    // records, and returns the Ids of the removed records.
+    QList<std::int32_t> Remove(QList<int> rows);
+    // Removes every row.
+    QList<std::int32_t> Clear();
+
+    // The column of the last sort, -1 before the first one.
+    int SortColumn() const { return SortColumn_; }
+    Qt::SortOrder SortOrder() const { return SortOrder_; }
+
+private:
+    struct TRow
+    {
+        std::unique_ptr<TGenericServer> Server;
+        std::array<QString, ColumnCount> Cells;
+        int Icon = -1;
+        int Position = 0; // the row's current index
+    };
+
+    void Renumber(int from);
+
+    const TSettings& Settings_;
+    std::vector<std::unique_ptr<TRow>> Rows_;
+    QHash<std::int32_t, TRow*> ById_;
+    int DirtyFirst_ = INT_MAX;
+    int DirtyLast_ = -1;
+    QTimer FlushTimer_;
+    QElapsedTimer LastFlush_;
+    int SortColumn_ = -1;
+    Qt::SortOrder SortOrder_ = Qt::AscendingOrder;
+};

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+
+#include "core/dialogs.h"
+
+// Dialogs for tests: answers are queued beforehand and every dialog asked
+// for is recorded, so no test ever waits on a modal window. A question
+// without a queued answer is answered No, a text or file dialog as
+// cancelled; Unanswered counts them so a test can fail on a surprise dialog.
+class TScriptedDialogs : public TDialogs
+{
+public:
+    enum class TKind
+    {
+        Information,
+        Warning,
+        Error,
+        Question,
+        InputText,
+        OpenFileName,
+        SaveFileName,
+    };
+
+    struct TShown
+    {
+        TKind Kind;
+        QString Title;
+        QString Text; // the message, prompt or file filter
+    };
+
+    void AnswerQuestion(bool yes) { Questions_.enqueue(yes); }
+    void AnswerText(const std::optional<QString>& text) { Texts_.enqueue(text); }
+    void AnswerFileName(const QString& path) { FileNames_.enqueue(path); }
+
+    const QList<TShown>& Shown() const { return Shown_; }
+    int Unanswered() const { return Unanswered_; }
+
+    void Information(const QString& title, const QString& text) override
+    {
+        Shown_.append({TKind::Information, title, text});
+    }
+    void Warning(const QString& title, const QString& text) override
+    {
+        Shown_.append({TKind::Warning, title, text});
+    }
+    void Error(const QString& title, const QString& text) override
+    {
+        Shown_.append({TKind::Error, title, text});
+    }
+    bool Question(const QString& title, const QString& text) override
+    {
+        Shown_.append({TKind::Question, title, text});
+        return Next(Questions_, false);
+    }
+    std::optional<QString> InputText(const QString& title, const QString& prompt,
+                                     const QString&) override
+    {
+        Shown_.append({TKind::InputText, title, prompt});
+        return Next(Texts_, std::optional<QString>());
+    }
+    QString OpenFileName(const QString& title, const QString& filter, const QString&) override
+    {
+        Shown_.append({TKind::OpenFileName, title, filter});
+        return Next(FileNames_, QString());
+    }
+    QString SaveFileName(const QString& title, const QString& filter, const QString&) override
+    {
+        Shown_.append({TKind::SaveFileName, title, filter});
+        return Next(FileNames_, QString());
+    }
+
+private:
+    template <typename T> T Next(QQueue<T>& answers, const T& none)
+    {
+        if (answers.isEmpty()) {
+            ++Unanswered_;
+            return none;
+        }
+        return answers.dequeue();
+    }
+
+    QQueue<bool> Questions_;
+    QQueue<std::optional<QString>> Texts_;
+    QQueue<QString> FileNames_;
+    QList<TShown> Shown_;
+    int Unanswered_ = 0;
+};

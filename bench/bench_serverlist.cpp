@@ -14,6 +14,7 @@
 #include "browser/frmserverlist.h"
 #include "browser/serverlistmodel.h"
 #include "core/settings.h"
+#include "core/settingsstore.h"
 #include "fakeudpserver.h"
 #include "protocols/q3aquery.h"
 #include "scripteddialogs.h"
@@ -178,7 +179,8 @@ int main(int argc, char* argv[])
     auto servers = MakeServers();
 
     std::printf("Server list, %d rows, %d loopback Quake 3 servers, offscreen\n", kRows, kServers);
-    TfrmServerList window(settings, dialogs);
+    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+    TfrmServerList window(settings, dialogs, store);
     window.show();
     QCoreApplication::processEvents(); // let the window come up before measuring
 

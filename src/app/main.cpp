@@ -3,6 +3,7 @@
 #include "browser/frmserverlist.h"
 #include "browser/qtdialogs.h"
 #include "core/settings.h"
+#include "core/settingsstore.h"
 
 int main(int argc, char* argv[])
 {
@@ -13,7 +14,8 @@ int main(int argc, char* argv[])
 
     TSettings settings;
     TQtDialogs dialogs;
-    TfrmServerList window(settings, dialogs);
+    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+    TfrmServerList window(settings, dialogs, store);
     dialogs.SetParent(&window);
     window.show();
     return QApplication::exec();

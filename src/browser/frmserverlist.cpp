@@ -86,8 +86,9 @@ QTreeWidget* MakePane(const char* name, const QStringList& captions, QWidget* pa
 
 } // namespace
 
-TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), Settings_(settings), Dialogs_(dialogs),
+TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, TSettingsStore& store,
+                               QWidget* parent)
+    : QMainWindow(parent), Settings_(settings), Dialogs_(dialogs), Store_(store),
       TemplatesDir_(TAppPaths::TemplatesDir())
 {
     setObjectName(QStringLiteral("frmServerList"));

@@ -36,6 +36,7 @@ class TQueryPacer;
 class TServerListModel;
 class TServerListView;
 class TSettings;
+class TSettingsStore;
 
 // The main window: the server list with its queries, the players and rules
 // of the selected server, and the commands that act on rows.
@@ -51,7 +52,10 @@ class TfrmServerList : public QMainWindow
     Q_OBJECT
 
 public:
-    TfrmServerList(TSettings& settings, TDialogs& dialogs, QWidget* parent = nullptr);
+    // Settings are the live values; Store is the per-user settings store they
+    // are loaded from and saved to, and where profiles and masters live.
+    TfrmServerList(TSettings& settings, TDialogs& dialogs, TSettingsStore& store,
+                   QWidget* parent = nullptr);
     ~TfrmServerList() override;
 
     // Rows
@@ -65,6 +69,7 @@ public:
     QList<int> SelectedRows() const;
     void SetFavorite(int index, bool flag);
     TServerListModel& Model() const { return *Model_; }
+    TSettingsStore& Store() const { return Store_; }
 
     // Queries
     // Sends the first query of row Index's game at once.
@@ -158,6 +163,7 @@ private:
 
     TSettings& Settings_;
     TDialogs& Dialogs_;
+    TSettingsStore& Store_;
     QString TemplatesDir_;
 
     TServerListModel* Model_ = nullptr;

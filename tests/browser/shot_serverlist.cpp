@@ -11,6 +11,7 @@
 
 #include "browser/frmserverlist.h"
 #include "core/settings.h"
+#include "core/settingsstore.h"
 #include "fakeudpserver.h"
 #include "gamereplies.h"
 #include "scripteddialogs.h"
@@ -41,7 +42,8 @@ int main(int argc, char* argv[])
         values.Buddies = {{"Sarge", true}};
     });
     TScriptedDialogs dialogs;
-    TfrmServerList window(settings, dialogs);
+    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+    TfrmServerList window(settings, dialogs, store);
 
     const std::vector<TShot> shots = {
         {gtQuake3, {"^1Red ^7Rocket Arena", "q3dm6", 16, "baseq3", {"Sarge", "Doom", "Anarki"}}},

@@ -15,6 +15,7 @@
 #include "browser/serverlistmodel.h"
 #include "browser/serverlistview.h"
 #include "core/settings.h"
+#include "core/settingsstore.h"
 #include "fakeudpserver.h"
 #include "gamereplies.h"
 #include "scripteddialogs.h"
@@ -93,6 +94,7 @@ private:
     std::unique_ptr<TTempAppFolder> Folder_;
     std::unique_ptr<TSettings> Settings_;
     std::unique_ptr<TScriptedDialogs> Dialogs_;
+    std::unique_ptr<TFileSettingsStore> Store_;
     std::unique_ptr<TfrmServerList> Window_;
     std::vector<std::unique_ptr<TFakeUdpServer>> Servers_;
 };
@@ -106,7 +108,8 @@ void TestFrmServerList::init()
         values.Retry = 0;
     });
     Dialogs_ = std::make_unique<TScriptedDialogs>();
-    Window_ = std::make_unique<TfrmServerList>(*Settings_, *Dialogs_);
+    Store_ = std::make_unique<TFileSettingsStore>(TFileSettingsStore::DefaultPath());
+    Window_ = std::make_unique<TfrmServerList>(*Settings_, *Dialogs_, *Store_);
     Window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(Window_.get()));
 }
@@ -117,6 +120,7 @@ void TestFrmServerList::cleanup()
     Window_.reset();
     Servers_.clear();
     Dialogs_.reset();
+    Store_.reset();
     Settings_.reset();
     Folder_.reset();
 }

@@ -4,6 +4,7 @@
 #include "browser/qtdialogs.h"
 #include "core/settings.h"
 #include "core/settingsstore.h"
+#include "filters/frmfilter.h"
 
 int main(int argc, char* argv[])
 {
@@ -16,6 +17,7 @@ int main(int argc, char* argv[])
     TQtDialogs dialogs;
     TFileSettingsStore store(TFileSettingsStore::DefaultPath());
     TfrmServerList window(settings, dialogs, store);
+    window.SetFilterWindow(new TfrmFilter(store, dialogs, &window));
     dialogs.SetParent(&window);
     window.show();
     return QApplication::exec();

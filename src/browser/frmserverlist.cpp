@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -19,6 +20,7 @@
 #include <QTreeWidget>
 
 #include "browser/gameicons.h"
+#include "browser/profilebar.h"
 #include "browser/serverlistmodel.h"
 #include "browser/serverlistview.h"
 #include "core/dialogs.h"
@@ -391,6 +393,8 @@ void TfrmServerList::CreateToolBar()
     cbInvert->setEnabled(false);
     ToolBar_->addWidget(cbInvert);
     addToolBar(Qt::TopToolBarArea, ToolBar_);
+    ProfileBar_ = new TProfileBar(*this, Store_, Dialogs_, cbProfileList, sbApplyProfile,
+                                  sbRemoveProfile, cbInvert);
 }
 
 void TfrmServerList::CreateMenus()
@@ -421,7 +425,13 @@ void TfrmServerList::CreateMenus()
     import->setObjectName(QStringLiteral("miListImport"));
     import->setEnabled(false);
     item(list, "miListStats", QStringLiteral("&Stats"), {}, [this] { ShowStats(); });
-    item(list, "miListNewFilter", QStringLiteral("&New filter"));
+    miListNewFilter = item(list, "miListNewFilter", QStringLiteral("&New filter"), {}, [this] {
+        // Modal, without a nested event loop: the profiles are listed again
+        // when the window finishes.
+        FilterWindow_->setWindowModality(Qt::ApplicationModal);
+        FilterWindow_->show();
+    });
+    miListNewFilter->setEnabled(false);
     list->addSeparator();
     item(list, "miListManualAdd", QStringLiteral("&Manual add"), QKeySequence(Qt::Key_Insert));
     item(list, "miListRemove", QStringLiteral("&Remove"), QKeySequence(Qt::Key_Delete),
@@ -558,6 +568,38 @@ void TfrmServerList::RemoveServer(int index)
 {
     if (index >= 0 && index < Model_->rowCount()) {
         Forget(Model_->Remove({index}));
+    }
+}
+
+void TfrmServerList::RemoveServers(const QList<int>& rows)
+{
+    if (!rows.isEmpty()) {
+        Forget(Model_->Remove(rows));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Filter profiles
+
+void TfrmServerList::LoadProfiles()
+{
+    ProfileBar_->LoadProfiles();
+}
+
+void TfrmServerList::RemoveProfile(int index, bool deleteFromStore)
+{
+    ProfileBar_->RemoveProfile(index, deleteFromStore);
+}
+
+void TfrmServerList::SetFilterWindow(QDialog* window)
+{
+    if (FilterWindow_) {
+        FilterWindow_->disconnect(this);
+    }
+    FilterWindow_ = window;
+    miListNewFilter->setEnabled(window != nullptr);
+    if (window) {
+        connect(window, &QDialog::finished, this, &TfrmServerList::LoadProfiles);
     }
 }
 
@@ -1076,6 +1118,7 @@ void TfrmServerList::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!Shown_) {
         Shown_ = true;
+        LoadProfiles();
         // After the layout has given the list its real width.
         QTimer::singleShot(0, this, &TfrmServerList::FitNameColumn);
     }
@@ -1102,5 +1145,7 @@ void TfrmServerList::FitNameColumn()
 void TfrmServerList::closeEvent(QCloseEvent* event)
 {
     StoreListLayout();
+    // The profiles leave the list; the stored ones stay.
+    ProfileBar_->RemoveAllProfiles();
     QMainWindow::closeEvent(event);
 }

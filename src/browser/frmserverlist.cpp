@@ -428,8 +428,10 @@ void TfrmServerList::CreateMenus()
     miListNewFilter = item(list, "miListNewFilter", QStringLiteral("&New filter"), {}, [this] {
         // Modal, without a nested event loop: the profiles are listed again
         // when the window finishes.
-        FilterWindow_->setWindowModality(Qt::ApplicationModal);
-        FilterWindow_->show();
+        if (FilterWindow_) {
+            FilterWindow_->setWindowModality(Qt::ApplicationModal);
+            FilterWindow_->show();
+        }
     });
     miListNewFilter->setEnabled(false);
     list->addSeparator();

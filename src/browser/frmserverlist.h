@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <array>
@@ -192,7 +193,7 @@ private:
     QToolButton* sbRemoveProfile = nullptr;
     QCheckBox* cbInvert = nullptr;
     TProfileBar* ProfileBar_ = nullptr;
-    QDialog* FilterWindow_ = nullptr;
+    QPointer<QDialog> FilterWindow_;
     QAction* miListNewFilter = nullptr;
     QStatusBar* sbStatus = nullptr;
     QLabel* StatusCaption_ = nullptr;

@@ -1,0 +1,509 @@
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <memory>
+
+#include "browser/frmoptions.h"
+#include "browser/frmserverlist.h"
+#include "browser/trayicon.h"
+#include "core/makerweb.h"
+#include "core/settings.h"
+#include "core/settingsio.h"
+#include "core/settingsstore.h"
+#include "fakeudpserver.h"
+#include "gamereplies.h"
+#include "scripteddialogs.h"
+#include "tempappfolder.h"
+
+namespace {
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestLifecycle : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void firstShowLoadsTheSettings();
+    void wronglyTypedValueStillRunsStartup();
+    void startInTray_data();
+    void startInTray();
+    void closeFromTrayBeforeFirstShowSavesNothing();
+    void minimiseGoesToTray_data();
+    void minimiseGoesToTray();
+    void shutdownSavesAndFrees();
+    void failedSaveIsReported_data();
+    void failedSaveIsReported();
+    void menuItems_data();
+    void menuItems();
+    void shortcutsTriggerTheirItems_data();
+    void shortcutsTriggerTheirItems();
+    void optionsActAtOnce();
+    void helpItems();
+    void newsCheckAtFirstActivation_data();
+    void newsCheckAtFirstActivation();
+
+private:
+    // Writes Values to the store file the window will load.
+    void StoreSettings(const TSettingsValues& values, const QString& path = {});
+    void MakeWindow(const QString& storePath = {});
+    QAction* Action(const char* name) const;
+
+    std::unique_ptr<TTempAppFolder> Folder_;
+    std::unique_ptr<TSettings> Settings_;
+    std::unique_ptr<TScriptedDialogs> Dialogs_;
+    std::unique_ptr<TFileSettingsStore> Store_;
+    std::unique_ptr<TfrmServerList> Window_;
+};
+
+void TestLifecycle::init()
+{
+    Folder_ = std::make_unique<TTempAppFolder>();
+    Settings_ = std::make_unique<TSettings>();
+    Dialogs_ = std::make_unique<TScriptedDialogs>();
+}
+
+void TestLifecycle::cleanup()
+{
+    QCOMPARE(Dialogs_->Unanswered(), 0);
+    Window_.reset();
+    Store_.reset();
+    Dialogs_.reset();
+    Settings_.reset();
+    Folder_.reset();
+}
+
+void TestLifecycle::StoreSettings(const TSettingsValues& values, const QString& path)
+{
+    TFileSettingsStore store(path.isEmpty() ? TFileSettingsStore::DefaultPath() : path);
+    store.Load();
+    QVERIFY(SaveSettings(store, values));
+}
+
+void TestLifecycle::MakeWindow(const QString& storePath)
+{
+    Store_ = std::make_unique<TFileSettingsStore>(
+        storePath.isEmpty() ? TFileSettingsStore::DefaultPath() : storePath);
+    LoadSettingsFile(*Store_, *Dialogs_);
+    Window_ = std::make_unique<TfrmServerList>(*Settings_, *Dialogs_, *Store_);
+}
+
+QAction* TestLifecycle::Action(const char* name) const
+{
+    return Window_->findChild<QAction*>(QLatin1String(name));
+}
+
+void TestLifecycle::firstShowLoadsTheSettings()
+{
+    TSettingsValues stored;
+    stored.MaxQueries = 33;
+    stored.UseDelay = true;
+    stored.Colors[csListBG] = TColor::FromRgb(0x20, 0x30, 0x40);
+    stored.ListRect = QRect(50, 60, 700, 500);
+    stored.ListLayout = {{200, 100, 60, 50, 80, 150}, {0, 1, 2, 3, 4, 5}, true, 0};
+    StoreSettings(stored);
+    MakeWindow();
+    QCOMPARE(Settings_->Values().MaxQueries, 15); // not before the first show
+    QVERIFY(!Window_->StartupDone());
+
+    Window_->ShowAtStart();
+    QVERIFY(QTest::qWaitForWindowExposed(Window_.get()));
+    QVERIFY(Window_->StartupDone());
+    QCOMPARE(Settings_->Values().MaxQueries, 33);
+    QCOMPARE(Window_->geometry(), stored.ListRect);
+    auto* list = Window_->findChild<QTreeView*>("lvServers");
+    QCOMPARE(list->palette().color(QPalette::Base), QColor(0x20, 0x30, 0x40));
+    QCOMPARE(list->columnWidth(0), 200);
+    // Restored as checked, the delay box works at once.
+    QVERIFY(Window_->Options().findChild<QSpinBox*>("seQueryDelay")->isEnabled());
+    QVERIFY(Dialogs_->Shown().isEmpty());
+}
+
+void TestLifecycle::wronglyTypedValueStillRunsStartup()
+{
+    TSettingsValues stored;
+    stored.OSQueryALL = true;
+    stored.StatsUsername = "Ranger";
+    StoreSettings(stored);
+    {
+        TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+        store.Load();
+        store.SetValue(SettingsKey(), "MaxQueries", TStoreValue::FromText("many"));
+        QVERIFY(store.Save());
+    }
+    MakeWindow();
+    TFakeUdpServer server;
+    server.SetReply(Q3StatusReply("Up", "q3dm17", 16));
+    Window_->AddServer(server.Address(), server.Port(), gtQuake3);
+
+    Window_->ShowAtStart();
+    QCOMPARE(Dialogs_->Shown().size(), 1);
+    QCOMPARE(Dialogs_->Shown()[0].Kind, TScriptedDialogs::TKind::Error);
+    QCOMPARE(Dialogs_->Shown()[0].Text, QString("Invalid data type for 'MaxQueries'"));
+    // What could be read was, and the start-up went on: "Query all" ran.
+    QCOMPARE(Settings_->Values().StatsUsername, QString("Ranger"));
+    QCOMPARE(Settings_->Values().MaxQueries, 15);
+    QTRY_COMPARE_WITH_TIMEOUT(server.RequestCount(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(Window_->Server(0)->Status, qsIdle, 5000);
+}
+
+void TestLifecycle::startInTray_data()
+{
+    QTest::addColumn<bool>("trayAvailable");
+    QTest::newRow("notification area") << true;
+    QTest::newRow("none") << false;
+}
+
+void TestLifecycle::startInTray()
+{
+    QFETCH(bool, trayAvailable);
+    TSettingsValues stored;
+    stored.OSTray = true;
+    stored.MaxQueries = 44;
+    StoreSettings(stored);
+    MakeWindow();
+    Window_->Tray().SetAvailability([=] { return trayAvailable; });
+    Window_->ShowAtStart();
+
+    if (!trayAvailable) {
+        // Nowhere to come back from a hidden window: it starts minimised.
+        QVERIFY(Window_->isVisible());
+        QVERIFY(Window_->isMinimized());
+        QVERIFY(!Window_->Tray().IsVisible());
+        QVERIFY(Window_->StartupDone());
+        return;
+    }
+    QVERIFY(!Window_->isVisible());
+    QVERIFY(Window_->Tray().IsVisible());
+    QCOMPARE(Window_->Tray().Icon()->toolTip(), QString("Morvix"));
+    QVERIFY(!Window_->StartupDone());
+    QCOMPARE(Settings_->Values().MaxQueries, 15);
+
+    // A double click on the icon brings the window, and with its first show
+    // the start-up steps run.
+    emit Window_->Tray().Icon()->activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(Window_->isVisible());
+    QVERIFY(!Window_->Tray().IsVisible());
+    QVERIFY(Window_->StartupDone());
+    QCOMPARE(Settings_->Values().MaxQueries, 44);
+}
+
+void TestLifecycle::closeFromTrayBeforeFirstShowSavesNothing()
+{
+    TSettingsValues stored;
+    stored.OSTray = true;
+    stored.Buddies = {{"Sarge", true}};
+    StoreSettings(stored);
+    const QByteArray before = ReadFile(TFileSettingsStore::DefaultPath());
+    MakeWindow();
+    Window_->Tray().SetAvailability([] { return true; });
+    Window_->ShowAtStart();
+    QSignalSpy shutDown(Window_.get(), &TfrmServerList::ShutDown);
+
+    QAction* close = Window_->Tray().Menu()->findChild<QAction*>("pmTrayClose");
+    QVERIFY(close);
+    close->trigger();
+    QCOMPARE(shutDown.count(), 1);
+    QVERIFY(!Window_->Tray().IsVisible());
+    QCOMPARE(ReadFile(TFileSettingsStore::DefaultPath()), before);
+}
+
+void TestLifecycle::minimiseGoesToTray_data()
+{
+    QTest::addColumn<bool>("trayAvailable");
+    QTest::newRow("notification area") << true;
+    QTest::newRow("none") << false;
+}
+
+void TestLifecycle::minimiseGoesToTray()
+{
+    QFETCH(bool, trayAvailable);
+    MakeWindow();
+    Window_->Tray().SetAvailability([=] { return trayAvailable; });
+    Window_->ShowAtStart();
+    QVERIFY(QTest::qWaitForWindowExposed(Window_.get()));
+
+    Window_->showMinimized();
+    if (!trayAvailable) {
+        QCoreApplication::processEvents();
+        QVERIFY(Window_->isVisible());
+        QVERIFY(Window_->isMinimized());
+        QVERIFY(!Window_->Tray().IsVisible());
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!Window_->isVisible(), 5000);
+    QVERIFY(Window_->Tray().IsVisible());
+    QVERIFY(!Window_->isMinimized());
+
+    QAction* restore = Window_->Tray().Menu()->findChild<QAction*>("pmTrayRestore");
+    restore->trigger();
+    QVERIFY(Window_->isVisible());
+    QVERIFY(!Window_->isMinimized());
+    QVERIFY(!Window_->Tray().IsVisible());
+}
+
+void TestLifecycle::shutdownSavesAndFrees()
+{
+    MakeWindow();
+    Window_->ShowAtStart();
+    QVERIFY(QTest::qWaitForWindowExposed(Window_.get()));
+    Settings_->Change([](TSettingsValues& v) {
+        v.UseDelay = true;
+        v.Buddies = {{"Doom", false}, {"Doom", true}};
+    });
+    Window_->AddServer("127.0.0.1", 27960, gtQuake3);
+    Window_->AddServer("127.0.0.1", 27961, gtQuake3);
+    Window_->findChild<QTreeView*>("lvServers")->setColumnWidth(1, 123);
+    QSignalSpy shutDown(Window_.get(), &TfrmServerList::ShutDown);
+
+    QVERIFY(Window_->close());
+    QCOMPARE(shutDown.count(), 1);
+    QCOMPARE(Window_->ServerCount(), 0);
+    QVERIFY(Dialogs_->Shown().isEmpty());
+
+    TFileSettingsStore saved(TFileSettingsStore::DefaultPath());
+    QCOMPARE(saved.Load(), TFileSettingsStore::TLoadResult::Loaded);
+    TSettings restarted;
+    QVERIFY(LoadSettings(saved, restarted).isEmpty());
+    QVERIFY(restarted->UseDelay);
+    QCOMPARE(restarted->Buddies, TBuddyList({{"Doom", true}})); // one entry per text
+    QCOMPARE(restarted->ListLayout.Sizes.value(1), 123);
+    QCOMPARE(restarted->ListRect, Window_->geometry());
+}
+
+void TestLifecycle::failedSaveIsReported_data()
+{
+    QTest::addColumn<bool>("folderIsAFile");
+    QTest::newRow("configuration folder is a file") << true;
+    QTest::newRow("no room for the new file") << false;
+}
+
+void TestLifecycle::failedSaveIsReported()
+{
+    QFETCH(bool, folderIsAFile);
+    QString path = TFileSettingsStore::DefaultPath();
+    QString kept = path;
+    if (folderIsAFile) {
+        WriteFile(TAppPaths::ConfigDir(), "in the way");
+        kept = TAppPaths::ConfigDir();
+    } else {
+        // The old file is there, but no file beside it can be created: its
+        // name leaves no room for the temporary file's longer name.
+        TSettingsValues old;
+        old.StatsUsername = "Old";
+        StoreSettings(old);
+        path = TAppPaths::ConfigDir() + '/' + QString(245, 'm') + ".json";
+        WriteFile(path, ReadFile(TFileSettingsStore::DefaultPath()));
+        kept = path;
+    }
+    const QByteArray before = ReadFile(kept);
+    MakeWindow(path);
+    Window_->ShowAtStart();
+    QCOMPARE(Settings_->Values().StatsUsername, QString(folderIsAFile ? "Newbie" : "Old"));
+    Settings_->Change([](TSettingsValues& v) { v.StatsUsername = "New"; });
+    Window_->close();
+
+    QCOMPARE(Dialogs_->Shown().size(), 1);
+    QCOMPARE(Dialogs_->Shown()[0].Kind, TScriptedDialogs::TKind::Error);
+    QCOMPARE(Dialogs_->Shown()[0].Title, QString("Settings not saved"));
+    QVERIFY(Dialogs_->Shown()[0].Text.contains(Store_->ErrorString()));
+    QCOMPARE(ReadFile(kept), before);
+}
+
+void TestLifecycle::menuItems_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QKeySequence>("shortcut");
+    QTest::addColumn<bool>("enabled");
+    const auto row = [](const char* name, const char* text, QKeySequence shortcut, bool enabled) {
+        QTest::newRow(name) << QString(name) << QString(text) << shortcut << enabled;
+    };
+    const bool web = !MakerWebAddress().isEmpty();
+    row("miFileOptions", "&Options", {}, true);
+    row("miFileUpdate", "&Check for updates...", {}, false);
+    row("miFileExit", "E&xit", {}, true);
+    row("miListStats", "&Stats", {}, true);
+    row("miListNewFilter", "&New filter", {}, false);
+    row("miListManualAdd", "&Manual add", QKeySequence(Qt::Key_Insert), false);
+    row("miListRemove", "&Remove", QKeySequence(Qt::Key_Delete), true);
+    row("miListClear", "&Clear", {}, true);
+    row("miQueryAll", "&All", QKeySequence(Qt::CTRL | Qt::Key_A), true);
+    row("miQuerySelected", "&Selected", QKeySequence(Qt::CTRL | Qt::Key_S), true);
+    row("miQueryPingAll", "&ICMP Ping All", QKeySequence(Qt::CTRL | Qt::Key_Q), false);
+    row("miQueryPingSelected", "ICMP Ping Selected", QKeySequence(Qt::CTRL | Qt::Key_W), false);
+    row("miQueryAbortPing", "&Abort ping!", {}, false);
+    row("miOtherFindPlayer", "&Find Player", QKeySequence(Qt::CTRL | Qt::Key_E), false);
+    row("miOtherFindServer", "Find &Server", QKeySequence(Qt::CTRL | Qt::Key_F), false);
+    row("miOtherMonitor", "&Monitor server", {}, false);
+    row("miOtherRemote", "&Remote console", {}, false);
+    row("miHelpNews", "Retrieve latest news", {}, false);
+    row("miHelpOnline", "Morvix Online help", {}, web);
+    row("miHelpHomepage", "Morvix homepage", {}, web);
+    row("miHelpCredits", "&Credits", {}, true);
+}
+
+void TestLifecycle::menuItems()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QKeySequence, shortcut);
+    QFETCH(bool, enabled);
+    MakeWindow();
+    QAction* action = Action(qPrintable(name));
+    QVERIFY(action);
+    QCOMPARE(action->text(), text);
+    QCOMPARE(action->shortcut(), shortcut);
+    QCOMPARE(action->isEnabled(), enabled);
+    if (!enabled && name.startsWith("miHelp") && MakerWebAddress().isEmpty()) {
+        // A disabled web page item says why.
+        QVERIFY(!action->toolTip().isEmpty() && action->toolTip() != action->text().remove('&'));
+    }
+}
+
+void TestLifecycle::shortcutsTriggerTheirItems_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    for (const auto& [name, key, modifiers] :
+         std::initializer_list<std::tuple<const char*, int, int>>{
+             {"miListManualAdd", Qt::Key_Insert, 0},
+             {"miListRemove", Qt::Key_Delete, 0},
+             {"miQueryAll", Qt::Key_A, Qt::ControlModifier},
+             {"miQuerySelected", Qt::Key_S, Qt::ControlModifier},
+             {"miQueryPingAll", Qt::Key_Q, Qt::ControlModifier},
+             {"miQueryPingSelected", Qt::Key_W, Qt::ControlModifier},
+             {"miOtherFindPlayer", Qt::Key_E, Qt::ControlModifier},
+             {"miOtherFindServer", Qt::Key_F, Qt::ControlModifier},
+         }) {
+        QTest::newRow(name) << QString(name) << key << modifiers;
+    }
+}
+
+void TestLifecycle::shortcutsTriggerTheirItems()
+{
+    QFETCH(QString, name);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    MakeWindow();
+    Window_->ShowAtStart();
+    QVERIFY(QTest::qWaitForWindowActive(Window_.get()));
+    Window_->AddServer("127.0.0.1", 9, gtQuake3);
+    auto* list = Window_->findChild<QTreeView*>("lvServers");
+    list->setFocus();
+    list->selectionModel()->select(list->model()->index(0, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    // Every item's key reaches its item, and runs it only while it is enabled.
+    QSignalSpy triggered(Action(qPrintable(name)), &QAction::triggered);
+    QTest::keyClick(list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(triggered.count(), Action(qPrintable(name))->isEnabled() ? 1 : 0);
+    if (name == "miListRemove") {
+        QCOMPARE(Window_->ServerCount(), 0);
+    }
+    if (name == "miQueryAll" || name == "miQuerySelected") {
+        QCOMPARE(Window_->SentCount(), 1);
+    }
+}
+
+void TestLifecycle::optionsActAtOnce()
+{
+    MakeWindow();
+    Window_->ShowAtStart();
+    QVERIFY(QTest::qWaitForWindowExposed(Window_.get()));
+    auto* list = Window_->findChild<QTreeView*>("lvServers");
+    QColor seenWhileOpen;
+    QString pageShown;
+    bool wasModal = false;
+    QTimer::singleShot(0, this, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        wasModal = modal == &Window_->Options();
+        pageShown =
+            Window_->Options().findChild<QTabWidget*>("pcOptions")->currentWidget()->objectName();
+        auto* chooser = Window_->Options().findChild<TColorChooser*>("ccListBG");
+        emit chooser->activated(4); // Navy
+        seenWhileOpen = list->palette().color(QPalette::Base);
+        QTest::keyClick(modal ? modal : &Window_->Options(), Qt::Key_Escape);
+    });
+    Action("miFileOptions")->trigger();
+    QVERIFY(wasModal);
+    QCOMPARE(pageShown, QString("tsGeneral"));
+    QCOMPARE(seenWhileOpen, QColor(0, 0, 0x80));
+    QCOMPARE(Settings_->Values().Colors[csListBG], TColor::FromRgb(0, 0, 0x80));
+}
+
+void TestLifecycle::helpItems()
+{
+    MakeWindow();
+    Action("miHelpCredits")->trigger();
+    QCOMPARE(Dialogs_->Shown().size(), 1);
+    QCOMPARE(Dialogs_->Shown()[0].Kind, TScriptedDialogs::TKind::Information);
+    QCOMPARE(Dialogs_->Shown()[0].Title, QString("Credits"));
+    QVERIFY(Dialogs_->Shown()[0].Text.contains("Morvix"));
+}
+
+void TestLifecycle::newsCheckAtFirstActivation_data()
+{
+    QTest::addColumn<double>("daysAgo"); // negative: never
+    QTest::addColumn<int>("raised");
+    QTest::newRow("never shown") << -1.0 << 1;
+    QTest::newRow("19.9 days ago") << 19.9 << 0;
+    QTest::newRow("21 days ago") << 21.0 << 1;
+}
+
+void TestLifecycle::newsCheckAtFirstActivation()
+{
+    QFETCH(double, daysAgo);
+    QFETCH(int, raised);
+    {
+        TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+        if (daysAgo >= 0) {
+            WriteLastNews(store, QDateTime::currentDateTime().addSecs(-qint64(daysAgo * 86400)));
+        }
+        QVERIFY(store.Save());
+    }
+    const QByteArray before = ReadFile(TFileSettingsStore::DefaultPath());
+    MakeWindow();
+    QSignalSpy newsDue(Window_.get(), &TfrmServerList::NewsDue);
+    Window_->ShowAtStart();
+    QVERIFY(QTest::qWaitForWindowActive(Window_.get()));
+    QCOMPARE(newsDue.count(), raised);
+
+    // Once per run: another activation does not check again.
+    QWidget other;
+    other.show();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    Window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Window_.get()));
+    QCOMPARE(newsDue.count(), raised);
+    QCOMPARE(ReadFile(TFileSettingsStore::DefaultPath()), before);
+}
+
+QTEST_MAIN(TestLifecycle)
+#include "tst_lifecycle.moc"

@@ -106,7 +106,10 @@ void TfrmServerList::LoadSettings()
 {
     const QStringList invalid = ::LoadSettings(Store_, Settings_);
     if (!invalid.isEmpty()) {
-        Dialogs_.Error(QStringLiteral("Morvix"), InvalidDataTypeMessage(invalid));
+        // Told once the window is on the screen, over it.
+        QTimer::singleShot(0, this, [this, message = InvalidDataTypeMessage(invalid)] {
+            Dialogs_.Error(QStringLiteral("Morvix"), message);
+        });
     }
     // The colours take effect now, whether or not the store had any.
     ApplyColors();

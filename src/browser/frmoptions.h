@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 #include "core/settings.h"
 

@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "browser/serverlistmodel.h"
 #include "browser/trayicon.h"
 #include "core/dialogs.h"

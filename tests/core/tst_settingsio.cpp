@@ -155,7 +155,7 @@ void TestSettingsIO::wrongKinds_data()
     QTest::newRow("column sizes not numbers")
         << main + "\\Windows\\Columns"
         << "Sizes" << TStoreValue::FromText("wide,narrow") << true
-        << TEdit([](TSettingsValues& v) { v.ListLayout.Sizes.clear(); });
+        << TEdit([](TSettingsValues& v) { v.ListLayout.Sizes = {}; });
     // One stored number stands for another, as in the registry.
     QTest::newRow("integer for a colour")
         << main + "\\Colors"

@@ -145,9 +145,6 @@ void TestSettingsIO::wrongKinds_data()
     QTest::newRow("text for a number")
         << main << "MaxQueries" << TStoreValue::FromText("15") << true
         << TEdit([](TSettingsValues& v) { v.MaxQueries = 15; });
-    QTest::newRow("number for a text")
-        << main << "StatsUsername" << TStoreValue::Integer(7) << true
-        << TEdit([](TSettingsValues& v) { v.StatsUsername = "Newbie"; });
     QTest::newRow("text for a buddy mark")
         << main + "\\Buddies"
         << "Sarge" << TStoreValue::FromText("yes") << true

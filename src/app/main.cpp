@@ -3,6 +3,7 @@
 #include "browser/frmserverlist.h"
 #include "browser/qtdialogs.h"
 #include "core/settings.h"
+#include "core/settingsio.h"
 #include "core/settingsstore.h"
 #include "filters/frmfilter.h"
 
@@ -12,13 +13,21 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Morvix"));
     QApplication::setApplicationDisplayName(QStringLiteral("Morvix"));
     QApplication::setOrganizationName(QStringLiteral("Zelbo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("morvix"));
+    // The program lives on in the tray with no window open; it ends when the
+    // main window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     TSettings settings;
     TQtDialogs dialogs;
     TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+    LoadSettingsFile(store, dialogs);
+
     TfrmServerList window(settings, dialogs, store);
     window.SetFilterWindow(new TfrmFilter(store, dialogs, &window));
     dialogs.SetParent(&window);
-    window.show();
+    QObject::connect(&window, &TfrmServerList::ShutDown, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    window.ShowAtStart();
     return QApplication::exec();
 }

@@ -19,14 +19,17 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "browser/frmoptions.h"
 #include "browser/gameicons.h"
 #include "browser/profilebar.h"
 #include "browser/serverlistmodel.h"
 #include "browser/serverlistview.h"
+#include "browser/trayicon.h"
 #include "core/dialogs.h"
 #include "core/querypacer.h"
 #include "core/serverresults.h"
 #include "core/settings.h"
+#include "core/settingsio.h"
 #include "model/apppaths.h"
 #include "protocols/hlinfoquery.h"
 #include "protocols/hlplayerquery.h"
@@ -97,6 +100,12 @@ TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, TSettings
     setWindowTitle(QStringLiteral("Morvix"));
     setWindowIcon(TGameIcons::WindowIcon());
     resize(870, 606);
+    Tray_ = new TTrayIcon(this);
+    connect(Tray_, &TTrayIcon::RestoreRequested, this, [this] { ShowInTray(false); });
+    connect(Tray_, &TTrayIcon::CloseRequested, this, &QWidget::close);
+    // The settings are loaded at the first show; whether there is to be a
+    // first show at start is read from the store at once.
+    StartInTray_ = StoredStartInTray(Store_);
 
     Model_ = new TServerListModel(Settings_, this);
     Pacer_ = new TQueryPacer(
@@ -120,6 +129,12 @@ TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, TSettings
     PresentTimer_.setSingleShot(true);
     connect(&PresentTimer_, &QTimer::timeout, this, &TfrmServerList::FlushPresentation);
     LastPresent_.start();
+
+    // The program's other windows, in the order they are created, all kept
+    // until the main window goes.
+    frmOptions = new TfrmOptions(Settings_, Dialogs_, this);
+    // The filter window lives in a later layer: main.cpp creates it right
+    // after this window and hands it over with SetFilterWindow.
 }
 
 TfrmServerList::~TfrmServerList()
@@ -414,7 +429,7 @@ void TfrmServerList::CreateMenus()
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("miFile"));
-    item(file, "miFileOptions", QStringLiteral("&Options"));
+    item(file, "miFileOptions", QStringLiteral("&Options"), {}, [this] { frmOptions->exec(); });
     item(file, "miFileUpdate", QStringLiteral("&Check for updates..."));
     file->addSeparator();
     item(file, "miFileExit", QStringLiteral("E&xit"), {}, [this] { close(); });
@@ -466,19 +481,7 @@ void TfrmServerList::CreateMenus()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("miHelp"));
-    item(help, "miHelpNews", QStringLiteral("Retrieve latest news"));
-    item(help, "miHelpOnline", QStringLiteral("Morvix Online help"));
-    item(help, "miHelpHomepage", QStringLiteral("Morvix homepage"));
-    help->addSeparator();
-    item(help, "miHelpCredits", QStringLiteral("&Credits"), {}, [this] {
-        Dialogs_.Information(
-            QStringLiteral("Credits"),
-            QStringLiteral("Morvix\n\n"
-                           "A browser for the servers of classic multiplayer games.\n\n"
-                           "Written by the Morvix developers.\n"
-                           "Game icons drawn by Morvix itself.\n"
-                           "Built with Qt."));
-    });
+    CreateHelpItems(help);
 
     pmMenu = new QMenu(this);
     pmMenu->setObjectName(QStringLiteral("pmMenu"));
@@ -1118,9 +1121,12 @@ void TfrmServerList::ApplyListLayout()
 void TfrmServerList::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    if (FirstShow_) {
+        FirstShow_ = false;
+        RunStartupSteps();
+    }
     if (!Shown_) {
         Shown_ = true;
-        LoadProfiles();
         // After the layout has given the list its real width.
         QTimer::singleShot(0, this, &TfrmServerList::FitNameColumn);
     }
@@ -1146,8 +1152,8 @@ void TfrmServerList::FitNameColumn()
 
 void TfrmServerList::closeEvent(QCloseEvent* event)
 {
-    StoreListLayout();
-    // The profiles leave the list; the stored ones stay.
-    ProfileBar_->RemoveAllProfiles();
     QMainWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        Shutdown();
+    }
 }

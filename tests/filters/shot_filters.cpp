@@ -29,11 +29,8 @@ int main(int argc, char* argv[])
     SaveProfile(store, QStringLiteral("Favourites"), {{ftFavorite, foTrue, {}, 0}});
 
     TfrmServerList window(settings, dialogs, store);
-    const QList<std::pair<const char*, TGameType>> rows{{"Frag Central [CTF]", gtQuake3},
-                                                        {"Dust Bowl 24/7", gtHalfLife},
-                                                        {"Tribes 2 Capture League", gtTribes2}};
-    for (const auto& [name, game] : rows) {
-        window.Server(window.AddServer(QStringLiteral("192.0.2.10"), 27960, game))->Name = name;
+    for (TGameType game : {gtQuake3, gtHalfLife, gtTribes2}) {
+        window.AddServer(QStringLiteral("192.0.2.10"), 27960, game);
     }
     auto* filter = new TfrmFilter(store, dialogs, &window);
     window.SetFilterWindow(filter);

@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "core/settingsio.h"
 #include "core/settingsstore.h"
+#include "filters/frmfilter.h"
 
 int main(int argc, char* argv[])
 {
@@ -23,6 +24,7 @@ int main(int argc, char* argv[])
     LoadSettingsFile(store, dialogs);
 
     TfrmServerList window(settings, dialogs, store);
+    window.SetFilterWindow(new TfrmFilter(store, dialogs, &window));
     dialogs.SetParent(&window);
     QObject::connect(&window, &TfrmServerList::ShutDown, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

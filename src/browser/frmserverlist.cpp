@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -20,6 +21,7 @@
 
 #include "browser/frmoptions.h"
 #include "browser/gameicons.h"
+#include "browser/profilebar.h"
 #include "browser/serverlistmodel.h"
 #include "browser/serverlistview.h"
 #include "browser/trayicon.h"
@@ -131,6 +133,8 @@ TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, TSettings
     // The program's other windows, in the order they are created, all kept
     // until the main window goes.
     frmOptions = new TfrmOptions(Settings_, Dialogs_, this);
+    // The filter window lives in a later layer: main.cpp creates it right
+    // after this window and hands it over with SetFilterWindow.
 }
 
 TfrmServerList::~TfrmServerList()
@@ -404,6 +408,8 @@ void TfrmServerList::CreateToolBar()
     cbInvert->setEnabled(false);
     ToolBar_->addWidget(cbInvert);
     addToolBar(Qt::TopToolBarArea, ToolBar_);
+    ProfileBar_ = new TProfileBar(*this, Store_, Dialogs_, cbProfileList, sbApplyProfile,
+                                  sbRemoveProfile, cbInvert);
 }
 
 void TfrmServerList::CreateMenus()
@@ -434,7 +440,15 @@ void TfrmServerList::CreateMenus()
     import->setObjectName(QStringLiteral("miListImport"));
     import->setEnabled(false);
     item(list, "miListStats", QStringLiteral("&Stats"), {}, [this] { ShowStats(); });
-    item(list, "miListNewFilter", QStringLiteral("&New filter"));
+    miListNewFilter = item(list, "miListNewFilter", QStringLiteral("&New filter"), {}, [this] {
+        // Modal, without a nested event loop: the profiles are listed again
+        // when the window finishes.
+        if (FilterWindow_) {
+            FilterWindow_->setWindowModality(Qt::ApplicationModal);
+            FilterWindow_->show();
+        }
+    });
+    miListNewFilter->setEnabled(false);
     list->addSeparator();
     item(list, "miListManualAdd", QStringLiteral("&Manual add"), QKeySequence(Qt::Key_Insert));
     item(list, "miListRemove", QStringLiteral("&Remove"), QKeySequence(Qt::Key_Delete),
@@ -559,6 +573,38 @@ void TfrmServerList::RemoveServer(int index)
 {
     if (index >= 0 && index < Model_->rowCount()) {
         Forget(Model_->Remove({index}));
+    }
+}
+
+void TfrmServerList::RemoveServers(const QList<int>& rows)
+{
+    if (!rows.isEmpty()) {
+        Forget(Model_->Remove(rows));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Filter profiles
+
+void TfrmServerList::LoadProfiles()
+{
+    ProfileBar_->LoadProfiles();
+}
+
+void TfrmServerList::RemoveProfile(int index, bool deleteFromStore)
+{
+    ProfileBar_->RemoveProfile(index, deleteFromStore);
+}
+
+void TfrmServerList::SetFilterWindow(QDialog* window)
+{
+    if (FilterWindow_) {
+        FilterWindow_->disconnect(this);
+    }
+    FilterWindow_ = window;
+    miListNewFilter->setEnabled(window != nullptr);
+    if (window) {
+        connect(window, &QDialog::finished, this, &TfrmServerList::LoadProfiles);
     }
 }
 

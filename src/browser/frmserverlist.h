@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <array>
@@ -15,6 +16,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -33,6 +35,7 @@ class TT2PingQuery;
 class TT2Query;
 class TTribesQuery;
 class TQueryPacer;
+class TProfileBar;
 class TServerListModel;
 class TServerListView;
 class TSettings;
@@ -65,6 +68,8 @@ public:
     int AddServer(const QString& host, int port, TGameType gameType);
     // Frees the record of row Index and deletes the row.
     void RemoveServer(int index);
+    // Removes the given rows (any order) in one batch, freeing their records.
+    void RemoveServers(const QList<int>& rows);
     int ServerCount() const;
     TGenericServer* Server(int index) const;
     // The rows currently selected, in ascending order.
@@ -108,6 +113,15 @@ public:
     void CopyAddress();
     void CopyServerInfo();
     void SetSelectedFavorite(bool flag);
+
+    // Filter profiles of the tool bar
+    // Lists the stored profiles in cbProfileList afresh.
+    void LoadProfiles();
+    // Removes a profile from the list, and from the store when asked to.
+    void RemoveProfile(int index, bool deleteFromStore);
+    // The filter window that "&New filter" shows modally; the profiles are
+    // listed again when it closes. Without one the menu item stands disabled.
+    void SetFilterWindow(QDialog* window);
 
     // Copies the list's column widths, order and sort state to the settings,
     // and back.
@@ -210,6 +224,9 @@ private:
     QToolButton* sbApplyProfile = nullptr;
     QToolButton* sbRemoveProfile = nullptr;
     QCheckBox* cbInvert = nullptr;
+    TProfileBar* ProfileBar_ = nullptr;
+    QPointer<QDialog> FilterWindow_;
+    QAction* miListNewFilter = nullptr;
     QStatusBar* sbStatus = nullptr;
     QLabel* StatusCaption_ = nullptr;
     QLabel* StatusText_ = nullptr;

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 
+#include "browser/profilebar.h"
 #include "browser/serverlistmodel.h"
 #include "browser/trayicon.h"
 #include "core/dialogs.h"
@@ -98,6 +99,7 @@ void TfrmServerList::RunStartupSteps()
     // not read is reported and the steps still run, so that nothing the
     // user had is left unloaded and then saved over at exit.
     LoadSettings();
+    LoadProfiles();
     if (Settings_->OSQueryALL) {
         QueryAll();
     }
@@ -199,6 +201,8 @@ void TfrmServerList::Shutdown()
     }
     Pacer_->Stop();
     Forget(Model_->Clear());
+    // The profiles leave the list; the stored ones stay.
+    ProfileBar_->RemoveAllProfiles();
     Tray_->SetVisible(false);
     emit ShutDown();
 }

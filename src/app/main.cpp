@@ -4,6 +4,8 @@
 #include "browser/qtdialogs.h"
 #include "core/settings.h"
 #include "core/settingsstore.h"
+#include "tools/frmadd.h"
+#include "tools/frmfind.h"
 
 int main(int argc, char* argv[])
 {
@@ -16,6 +18,9 @@ int main(int argc, char* argv[])
     TQtDialogs dialogs;
     TFileSettingsStore store(TFileSettingsStore::DefaultPath());
     TfrmServerList window(settings, dialogs, store);
+    // Tool windows belong to the main window and live as long as it does.
+    new TfrmAdd(window, settings, dialogs);
+    new TfrmFind(window, dialogs);
     dialogs.SetParent(&window);
     window.show();
     return QApplication::exec();

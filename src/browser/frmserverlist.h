@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "model/basicquery.h"
 #include "model/genericserver.h"
@@ -23,6 +24,8 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class TDialogs;
+class TMasterRequests;
+class TServerListFile;
 class THLInfoQuery;
 class THLPlayerQuery;
 class THLRuleQuery;
@@ -61,6 +64,9 @@ public:
     // Rows
     // Appends an unqueried server and returns its row.
     int AddServer(const QString& host, int port, TGameType gameType);
+    // The record of a new, unqueried server, not yet in the list.
+    std::unique_ptr<TGenericServer> NewServerRecord(const QString& host, int port,
+                                                    TGameType gameType) const;
     // Frees the record of row Index and deletes the row.
     void RemoveServer(int index);
     int ServerCount() const;
@@ -68,6 +74,9 @@ public:
     // The rows currently selected, in ascending order.
     QList<int> SelectedRows() const;
     void SetFavorite(int index, bool flag);
+    // Selects row Index alone, makes it the current row and gives the list
+    // the focus.
+    void SelectServer(int index);
     TServerListModel& Model() const { return *Model_; }
     TSettingsStore& Store() const { return Store_; }
 
@@ -111,6 +120,24 @@ public:
     // and back.
     void StoreListLayout();
     void ApplyListLayout();
+
+    // Makes the menu item Name work: it is enabled and runs Action. Windows
+    // built after this one hook their commands in this way.
+    void BindCommand(const char* name, std::function<void()> action);
+
+    // The server list file. LoadServerList appends its servers; false when
+    // the file exists but cannot be read (reported). SaveServerList writes
+    // every row; false when nothing was written (reported). A file that could
+    // not be read at start-up is never replaced.
+    bool LoadServerList();
+    bool SaveServerList();
+    TServerListFile& ListFile() const { return *ListFile_; }
+
+    // Fills "&Import" from the masters key of the store (the built-in masters
+    // when there is none). Returns the name of a value that is not a port,
+    // where reading stopped, or an empty text.
+    QString LoadMasters();
+    TMasterRequests& Masters() const { return *Masters_; }
 
 signals:
     // The current round has no query left to dispatch or to wait for.
@@ -182,6 +209,7 @@ private:
     QLabel* StatusCaption_ = nullptr;
     QLabel* StatusText_ = nullptr;
     QMenu* pmMenu = nullptr;
+    QMenu* miListImport = nullptr;
 
     // One component per game protocol; the Half-Life and Tribes 2 follow-ups
     // (qHLPlayer, qHLRule, qT2) are chained from the first reply.
@@ -215,4 +243,8 @@ private:
     QTimer PresentTimer_;
     QElapsedTimer LastPresent_;
     bool Shown_ = false;
+
+    std::unique_ptr<TServerListFile> ListFile_;
+    bool ListRead_ = false;
+    TMasterRequests* Masters_ = nullptr;
 };

@@ -21,20 +21,6 @@ using TKind = TScriptedDialogs::TKind;
 
 namespace {
 
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& contents)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(contents), contents.size());
-}
-
 const QByteArray kHeader = QByteArray(ServerListHeader) + "\r\n";
 
 } // namespace
@@ -118,27 +104,28 @@ QColor TestListFileWindow::RowColour(int row) const
 
 void TestListFileWindow::loadAtFirstShow()
 {
-    WriteAll(ListPath(), kHeader + Bytes("Quake 3\x00"
-                                         "192.168.1.20:27950\x00My Server\x00q3dm17\x00"
-                                         "3/16\x00"
-                                         "48\x00"
-                                         "baseq3\x00"
-                                         "1\r\n"
-                                         "Heretic 2\x00"
-                                         "10.0.0.9\x00QUERY TIME OUT\x00---\x00---\x00---\x00\x00"
-                                         "0\r\n"
-                                         "Doom\x00"
-                                         "1.1.1.1:1\x00x\x00x\x00x\x00x\x00x\x00"
-                                         "1\r\n"
-                                         "Quake 3\r\n"
-                                         "Half-Life\x00"
-                                         "fe80::2:27016\x00"
-                                         "HL\x00"
-                                         "de_dust\x00"
-                                         "12/16\x00"
-                                         "70\x00"
-                                         "cstrike\x00"
-                                         "0\r\n"));
+    QVERIFY(WriteFileBytes(ListPath(),
+                           kHeader + Bytes("Quake 3\x00"
+                                           "192.168.1.20:27950\x00My Server\x00q3dm17\x00"
+                                           "3/16\x00"
+                                           "48\x00"
+                                           "baseq3\x00"
+                                           "1\r\n"
+                                           "Heretic 2\x00"
+                                           "10.0.0.9\x00QUERY TIME OUT\x00---\x00---\x00---\x00\x00"
+                                           "0\r\n"
+                                           "Doom\x00"
+                                           "1.1.1.1:1\x00x\x00x\x00x\x00x\x00x\x00"
+                                           "1\r\n"
+                                           "Quake 3\r\n"
+                                           "Half-Life\x00"
+                                           "fe80::2:27016\x00"
+                                           "HL\x00"
+                                           "de_dust\x00"
+                                           "12/16\x00"
+                                           "70\x00"
+                                           "cstrike\x00"
+                                           "0\r\n")));
     QCOMPARE(Window_->ServerCount(), 0);
     Show();
     QCOMPARE(Window_->ServerCount(), 4);
@@ -176,7 +163,7 @@ void TestListFileWindow::loadAtFirstShow()
 
 void TestListFileWindow::headerOnlyLoadsNothingSilently()
 {
-    WriteAll(ListPath(), kHeader);
+    QVERIFY(WriteFileBytes(ListPath(), kHeader));
     Show();
     QCOMPARE(Window_->ServerCount(), 0);
     QCOMPARE(Window_->StatusText(), QString());
@@ -203,13 +190,13 @@ void TestListFileWindow::saveAtCloseAndLoadAgain()
                                 "127.0.0.1:" + QByteArray::number(silent.Port()) +
                                 Bytes("\x00QUERY TIME OUT\x00---\x00---\x00---\x00\x00"
                                       "0\r\n");
-    QCOMPARE(ReadAll(ListPath()), kHeader + timedOut +
-                                      Bytes("Half-Life\x00"
-                                            "10.0.0.3:27015\x00Unknown\x00-\x00-\x00-\x00\x00"
-                                            "1\r\n"
-                                            "Quake 3\x00"
-                                            "10.0.0.1:27960\x00Unknown\x00-\x00-\x00-\x00\x00"
-                                            "0\r\n"));
+    QCOMPARE(ReadFileBytes(ListPath()), kHeader + timedOut +
+                                            Bytes("Half-Life\x00"
+                                                  "10.0.0.3:27015\x00Unknown\x00-\x00-\x00-\x00\x00"
+                                                  "1\r\n"
+                                                  "Quake 3\x00"
+                                                  "10.0.0.1:27960\x00Unknown\x00-\x00-\x00-\x00\x00"
+                                                  "0\r\n"));
 
     QList<QStringList> before;
     QList<bool> favourites;
@@ -264,7 +251,7 @@ void TestListFileWindow::stoppedStartUpKeepsTheList()
     const QByteArray list = kHeader + Bytes("Quake 3\x00"
                                             "10.0.0.1:27960\x00Kept\x00m\x00-\x00-\x00\x00"
                                             "1\r\n");
-    WriteAll(ListPath(), list);
+    QVERIFY(WriteFileBytes(ListPath(), list));
     Store_->SetValue(MastersKey + "\\Quake 3", "master.example.org", TStoreValue::FromText("x"));
     Show();
     QCOMPARE(Dialogs_->Shown().size(), 1);
@@ -274,7 +261,7 @@ void TestListFileWindow::stoppedStartUpKeepsTheList()
     // The list that was not read stays as it is when the window closes.
     Window_->AddServer("10.0.0.2", 27960, gtQuake3);
     QVERIFY(Window_->close());
-    QCOMPARE(ReadAll(ListPath()), list);
+    QCOMPARE(ReadFileBytes(ListPath()), list);
 }
 
 QTEST_MAIN(TestListFileWindow)

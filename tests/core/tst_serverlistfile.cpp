@@ -21,20 +21,6 @@ TServerListLine Line(TGameType game, const QByteArray& address, const QByteArray
     return {game, address, caption, map, players, ping, gameName, favorite};
 }
 
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
-void WriteAll(const QString& path, const QByteArray& contents)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(contents), contents.size());
-}
-
 } // namespace
 
 class TestServerListFile : public QObject
@@ -267,7 +253,7 @@ void TestServerListFile::writeThenRead()
         Line(gtTribes, "5.6.7.8:28001", "B", "Raindance", "0/32", "80", "CTF", false),
     };
     QVERIFY2(file.Write(lines), qPrintable(file.ErrorString()));
-    QCOMPARE(ReadAll(file.Path()), EncodeServerList(lines));
+    QCOMPARE(ReadFileBytes(file.Path()), EncodeServerList(lines));
     // A second write replaces the first whole.
     QVERIFY(file.Write(lines.mid(1)));
     QList<TServerListLine> read;
@@ -298,7 +284,7 @@ void TestServerListFile::failedWriteKeepsOldFile()
     TServerListFile file;
     const QByteArray old =
         EncodeServerList({Line(gtQuake3, "1.2.3.4:27960", "Old", "m", "1/2", "3", "baseq3", true)});
-    WriteAll(file.Path(), old);
+    QVERIFY(WriteFileBytes(file.Path(), old));
 
     // The new file cannot grow past 4 KB (as on a full disk): the write
     // fails part-way, and the old file must be left as it was.
@@ -319,7 +305,7 @@ void TestServerListFile::failedWriteKeepsOldFile()
 
     QVERIFY(!written);
     QVERIFY(!file.ErrorString().isEmpty());
-    QCOMPARE(ReadAll(file.Path()), old);
+    QCOMPARE(ReadFileBytes(file.Path()), old);
     // Nothing is left behind beside it.
     QCOMPARE(QDir(QFileInfo(file.Path()).absolutePath()).entryList(QDir::Files).size(), 1);
 }
@@ -336,7 +322,7 @@ void TestServerListFile::placeIsDecidedOnce()
     // The program's folder cannot take files (here it is a plain file): the
     // list goes to the user's data folder, but a file that already decided
     // keeps its place.
-    WriteAll(TAppPaths::ProgramDir(), "not a folder");
+    QVERIFY(WriteFileBytes(TAppPaths::ProgramDir(), "not a folder"));
     QCOMPARE(file.Path(), beside);
     TServerListFile elsewhere;
     QVERIFY(elsewhere.Path().startsWith(TAppPaths::DataDir() + "/"));

@@ -11,7 +11,6 @@ class TestMasterList : public QObject
 
 private slots:
     void builtInWhenNoKey();
-    void storeOrderAndKinds();
     void wrongKindStopsReading();
     void target_data();
     void target();
@@ -50,34 +49,17 @@ void TestMasterList::builtInWhenNoKey()
     QVERIFY(empty.Games.isEmpty());
 }
 
-void TestMasterList::storeOrderAndKinds()
-{
-    TFileSettingsStore store(QStringLiteral("/nonexistent/settings.json"));
-    store.SetValue(MastersKey + "\\Tribes", "t1.example.net", TStoreValue::Integer(28000));
-    store.SetValue(MastersKey + "\\Quake 2", "q2.example.net", TStoreValue::Integer(27900));
-    store.SetValue(MastersKey + "\\Tribes", "10.0.0.1", TStoreValue::Colour(28001));
-    store.CreateKey(MastersKey + "\\Half-Life");
-    store.SetValue(MastersKey + "\\Tribes", "flagged", TStoreValue::Flag(true));
-    const TMasterList list = ReadMasterList(store);
-    QVERIFY(!list.BuiltIn);
-    QVERIFY(list.InvalidValue.isEmpty());
-    QCOMPARE(list.Games,
-             (QList<TMasterGame>{
-                 {"Tribes", {{"t1.example.net", 28000}, {"10.0.0.1", 28001}, {"flagged", 1}}},
-                 {"Quake 2", {{"q2.example.net", 27900}}},
-                 {"Half-Life", {}}}));
-}
-
 void TestMasterList::wrongKindStopsReading()
 {
     TFileSettingsStore store(QStringLiteral("/nonexistent/settings.json"));
     store.SetValue(MastersKey + "\\Quake 3", "first", TStoreValue::Integer(27950));
+    store.SetValue(MastersKey + "\\Quake 3", "colour", TStoreValue::Colour(27960));
     store.SetValue(MastersKey + "\\Quake 3", "text port", TStoreValue::FromText("27950"));
     store.SetValue(MastersKey + "\\Quake 3", "after", TStoreValue::Integer(27950));
     store.SetValue(MastersKey + "\\Tribes", "later game", TStoreValue::Integer(28000));
     const TMasterList list = ReadMasterList(store);
     QCOMPARE(list.InvalidValue, QString("text port"));
-    QCOMPARE(list.Games, (QList<TMasterGame>{{"Quake 3", {{"first", 27950}}}}));
+    QCOMPARE(list.Games, (QList<TMasterGame>{{"Quake 3", {{"first", 27950}, {"colour", 27960}}}}));
 }
 
 void TestMasterList::target_data()
@@ -98,12 +80,6 @@ void TestMasterList::target_data()
                               << TMasterTarget{"t1.example.net", 27999, gtTribes};
     QTest::newRow("port not a number") << "Tribes"
                                        << "host:port" << TMasterTarget{"host", 27999, gtTribes};
-    QTest::newRow("several colons") << "Quake 3"
-                                    << "a:b:27950" << TMasterTarget{"a:b", 27950, gtQuake3};
-    QTest::newRow("game without master") << "Quake 2"
-                                         << "q2:27900" << TMasterTarget{"q2", 27900, gtQuake2};
-    QTest::newRow("no such game") << "Doom"
-                                  << "d:1" << TMasterTarget{"d", 1, gtUnknown};
 }
 
 void TestMasterList::target()

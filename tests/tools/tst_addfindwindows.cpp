@@ -29,7 +29,6 @@ private slots:
     void cleanup();
 
     void menuCommandsOpenToolWindows();
-    void addWindowAsDesigned();
     void adding_data();
     void adding();
     void choosingGameTypeOffersItsPort_data();
@@ -37,7 +36,6 @@ private slots:
     void storedGameTypeComesBack();
     void cancelEscapeAndHelp();
     void findAndFindNext();
-    void findWindowKeys();
 
 private:
     template <typename T> T* Add(const char* name) const
@@ -96,9 +94,7 @@ void TestAddFindWindows::menuCommandsOpenToolWindows()
 
     Add<QLineEdit>("editHostname")->setText("left over");
     QTest::keyClick(Window_.get(), Qt::Key_Insert);
-    QVERIFY(Add_->isVisible());
-    QVERIFY(Add_->isWindow());
-    QVERIFY(Add_->windowFlags().testFlag(Qt::Tool));
+    QVERIFY(Add_->isVisible() && Add_->windowFlags().testFlag(Qt::Tool));
     QCOMPARE(Add<QLineEdit>("editHostname")->text(), QString());
     QTRY_VERIFY(Add<QLineEdit>("editHostname")->hasFocus());
     // Neither window blocks the main window.
@@ -107,31 +103,6 @@ void TestAddFindWindows::menuCommandsOpenToolWindows()
     QTest::keyClick(Window_.get(), Qt::Key_F, Qt::ControlModifier);
     QVERIFY(Find_->isVisible());
     QTRY_VERIFY(Find<QLineEdit>("editFind")->hasFocus());
-    QCOMPARE(QApplication::activeModalWidget(), nullptr);
-}
-
-void TestAddFindWindows::addWindowAsDesigned()
-{
-    QCOMPARE(Add_->windowTitle(), QStringLiteral("Morvix - Manual add"));
-    auto* pages = Add<QTabWidget>("pcAdd");
-    QCOMPARE(pages->tabText(pages->indexOf(Add<QWidget>("tsNew"))), QStringLiteral("New server"));
-    auto* gameType = Add<QComboBox>("cbGameType");
-    QCOMPARE(gameType->count(), 10);
-    QCOMPARE(gameType->currentIndex(), -1);
-    QVERIFY(!gameType->isEditable());
-    auto* port = Add<QSpinBox>("sePort");
-    QCOMPARE(port->value(), 27500);
-    QCOMPARE(port->minimum(), 1);
-    QCOMPARE(port->maximum(), 65535);
-    QCOMPARE(Add<QPushButton>("sbHelp")->text(), QStringLiteral("Help!"));
-    QCOMPARE(Add<QPushButton>("sbCancel")->text(), QStringLiteral("<< Cancel"));
-    QCOMPARE(Add<QPushButton>("sbOK")->text(), QStringLiteral("&Add >>"));
-    QCOMPARE(Find_->windowTitle(), QStringLiteral("Find server"));
-    QCOMPARE(Find<QPushButton>("sbFind")->toolTip(),
-             QStringLiteral("This will find the first matching server, starting from the top"));
-    QCOMPARE(Find<QPushButton>("sbFindNext")->toolTip(),
-             QStringLiteral("This will continue searching down the list."));
-    QCOMPARE(Find<QPushButton>("sbAbort")->toolTip(), QStringLiteral("Cancel"));
 }
 
 void TestAddFindWindows::adding_data()
@@ -150,8 +121,6 @@ void TestAddFindWindows::adding_data()
         << 1 << 27910 << "10.0.0.5:27961" << QString() << "10.0.0.5" << 27961 << false;
     QTest::newRow("empty port") << 1 << 27910 << "10.0.0.5:" << QString() << "10.0.0.5" << 27910
                                 << false;
-    QTest::newRow("port not a number")
-        << 1 << 27910 << "10.0.0.5:abc" << QString() << "10.0.0.5" << 27910 << false;
     QTest::newRow("port zero") << 1 << 27910 << "10.0.0.5:0" << QString() << "10.0.0.5" << 27910
                                << false;
     QTest::newRow("no colon") << 9 << 28000 << "t2.example.net" << QString() << "t2.example.net"
@@ -159,7 +128,6 @@ void TestAddFindWindows::adding_data()
     QTest::newRow("port too large")
         << 1 << 27910 << "10.0.0.5:70000" << range << QString() << 0 << true;
     QTest::newRow("blank address") << 1 << 27910 << "   " << empty << QString() << 0 << true;
-    QTest::newRow("empty address") << 1 << 27910 << "" << empty << QString() << 0 << true;
     QTest::newRow("no game type") << -1 << 27500 << "10.0.0.5" << noGame << QString() << 0 << false;
 }
 
@@ -232,10 +200,6 @@ void TestAddFindWindows::storedGameTypeComesBack()
     Settings_->Change([](TSettingsValues& values) { values.Retry = 5; });
     QCOMPARE(port->value(), 27961);
 
-    Settings_->Change([](TSettingsValues& values) { values.DefaultGameType = -1; });
-    QCOMPARE(gameType->currentIndex(), -1);
-    QCOMPARE(port->value(), 27961);
-
     // A window made after the settings were loaded shows them too.
     Settings_->Change([](TSettingsValues& values) { values.DefaultGameType = 4; });
     auto* later = new TfrmAdd(*Window_, *Settings_, *Dialogs_);
@@ -248,22 +212,22 @@ void TestAddFindWindows::cancelEscapeAndHelp()
     Settings_->Change([](TSettingsValues& values) { values.DefaultGameType = 0; });
     auto* address = Add<QLineEdit>("editHostname");
 
-    Command("miListManualAdd")->trigger();
-    address->setText("10.0.0.1");
-    QTest::mouseClick(Add<QPushButton>("sbCancel"), Qt::LeftButton);
-    QVERIFY(!Add_->isVisible());
-
-    Command("miListManualAdd")->trigger();
-    address->setText("10.0.0.1");
-    QTest::keyClick(address, Qt::Key_Escape);
-    QVERIFY(!Add_->isVisible());
+    for (bool escape : {false, true}) {
+        Command("miListManualAdd")->trigger();
+        address->setText("10.0.0.1");
+        if (escape) {
+            QTest::keyClick(address, Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(Add<QPushButton>("sbCancel"), Qt::LeftButton);
+        }
+        QVERIFY(!Add_->isVisible());
+    }
     QCOMPARE(Window_->ServerCount(), 0);
 
     Command("miListManualAdd")->trigger();
     QTest::mouseClick(Add<QPushButton>("sbHelp"), Qt::LeftButton);
     QCOMPARE(Dialogs_->Shown().size(), 1);
     QCOMPARE(Dialogs_->Shown().first().Text, TfrmAdd::HelpText);
-    QCOMPARE(TfrmAdd::HelpText.count("\r\n"), 10);
     QVERIFY(Add_->isVisible());
 
     // Enter in the address box adds.
@@ -316,17 +280,8 @@ void TestAddFindWindows::findAndFindNext()
     QCOMPARE(Dialogs_->Shown().size(), 2);
     QCOMPARE(Dialogs_->Shown().last().Text, QStringLiteral("No server(s) found!"));
     QVERIFY(Find_->isVisible());
-}
-
-void TestAddFindWindows::findWindowKeys()
-{
-    Command("miOtherFindServer")->trigger();
     QTest::keyClick(Find<QLineEdit>("editFind"), Qt::Key_Escape);
     QVERIFY(!Find_->isVisible());
-    Command("miOtherFindServer")->trigger();
-    QTest::mouseClick(Find<QPushButton>("sbAbort"), Qt::LeftButton);
-    QVERIFY(!Find_->isVisible());
-    QCOMPARE(Dialogs_->Shown().size(), 0);
 }
 
 QTEST_MAIN(TestAddFindWindows)

@@ -73,7 +73,11 @@ TMasterRequests::TMasterRequests(TfrmServerList& window, TDialogs& dialogs)
     // Every request names its master; these are only the components' first values.
     T2Master_->SetTimeout(5000);
     T2Master_->SetPort(27999);
-    T2Master_->SetHostname(BuiltInMasters().last().Masters.first().Host);
+    for (const TMasterGame& game : BuiltInMasters()) {
+        if (GameTypeFromName(game.Name) == gtTribes2 && !game.Masters.isEmpty()) {
+            T2Master_->SetHostname(game.Masters.first().Host);
+        }
+    }
 
     SliceTimer_.setSingleShot(true);
     connect(&SliceTimer_, &QTimer::timeout, this, &TMasterRequests::AddSlice);

@@ -3,6 +3,7 @@
 #include "browser/frmserverlist.h"
 #include "browser/qtdialogs.h"
 #include "core/settings.h"
+#include "core/settingsio.h"
 #include "core/settingsstore.h"
 #include "tools/frmadd.h"
 #include "tools/frmfind.h"
@@ -13,15 +14,23 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Morvix"));
     QApplication::setApplicationDisplayName(QStringLiteral("Morvix"));
     QApplication::setOrganizationName(QStringLiteral("Zelbo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("morvix"));
+    // The program lives on in the tray with no window open; it ends when the
+    // main window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     TSettings settings;
     TQtDialogs dialogs;
     TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+    LoadSettingsFile(store, dialogs);
+
     TfrmServerList window(settings, dialogs, store);
     // Tool windows belong to the main window and live as long as it does.
     new TfrmAdd(window, settings, dialogs);
     new TfrmFind(window, dialogs);
     dialogs.SetParent(&window);
-    window.show();
+    QObject::connect(&window, &TfrmServerList::ShutDown, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    window.ShowAtStart();
     return QApplication::exec();
 }

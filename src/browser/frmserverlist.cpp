@@ -19,17 +19,20 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "browser/frmoptions.h"
 #include "browser/gameicons.h"
 #include "browser/masterrequests.h"
 #include "browser/serverlistmodel.h"
 #include "browser/serverlistrows.h"
 #include "browser/serverlistview.h"
+#include "browser/trayicon.h"
 #include "core/dialogs.h"
 #include "core/masterlist.h"
 #include "core/querypacer.h"
 #include "core/serverlistfile.h"
 #include "core/serverresults.h"
 #include "core/settings.h"
+#include "core/settingsio.h"
 #include "model/apppaths.h"
 #include "protocols/hlinfoquery.h"
 #include "protocols/hlplayerquery.h"
@@ -100,6 +103,12 @@ TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, TSettings
     setWindowTitle(QStringLiteral("Morvix"));
     setWindowIcon(TGameIcons::WindowIcon());
     resize(870, 606);
+    Tray_ = new TTrayIcon(this);
+    connect(Tray_, &TTrayIcon::RestoreRequested, this, [this] { ShowInTray(false); });
+    connect(Tray_, &TTrayIcon::CloseRequested, this, &QWidget::close);
+    // The settings are loaded at the first show; whether there is to be a
+    // first show at start is read from the store at once.
+    StartInTray_ = StoredStartInTray(Store_);
 
     Model_ = new TServerListModel(Settings_, this);
     Pacer_ = new TQueryPacer(
@@ -125,6 +134,10 @@ TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, TSettings
     PresentTimer_.setSingleShot(true);
     connect(&PresentTimer_, &QTimer::timeout, this, &TfrmServerList::FlushPresentation);
     LastPresent_.start();
+
+    // The program's other windows, in the order they are created, all kept
+    // until the main window goes.
+    frmOptions = new TfrmOptions(Settings_, Dialogs_, this);
 }
 
 TfrmServerList::~TfrmServerList()
@@ -417,7 +430,7 @@ void TfrmServerList::CreateMenus()
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("miFile"));
-    item(file, "miFileOptions", QStringLiteral("&Options"));
+    item(file, "miFileOptions", QStringLiteral("&Options"), {}, [this] { frmOptions->exec(); });
     item(file, "miFileUpdate", QStringLiteral("&Check for updates..."));
     file->addSeparator();
     item(file, "miFileExit", QStringLiteral("E&xit"), {}, [this] { close(); });
@@ -462,19 +475,7 @@ void TfrmServerList::CreateMenus()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("miHelp"));
-    item(help, "miHelpNews", QStringLiteral("Retrieve latest news"));
-    item(help, "miHelpOnline", QStringLiteral("Morvix Online help"));
-    item(help, "miHelpHomepage", QStringLiteral("Morvix homepage"));
-    help->addSeparator();
-    item(help, "miHelpCredits", QStringLiteral("&Credits"), {}, [this] {
-        Dialogs_.Information(
-            QStringLiteral("Credits"),
-            QStringLiteral("Morvix\n\n"
-                           "A browser for the servers of classic multiplayer games.\n\n"
-                           "Written by the Morvix developers.\n"
-                           "Game icons drawn by Morvix itself.\n"
-                           "Built with Qt."));
-    });
+    CreateHelpItems(help);
 
     pmMenu = new QMenu(this);
     pmMenu->setObjectName(QStringLiteral("pmMenu"));
@@ -1100,19 +1101,14 @@ void TfrmServerList::ApplyListLayout()
 void TfrmServerList::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    if (FirstShow_) {
+        FirstShow_ = false;
+        RunStartupSteps();
+    }
     if (!Shown_) {
         Shown_ = true;
         // After the layout has given the list its real width.
         QTimer::singleShot(0, this, &TfrmServerList::FitNameColumn);
-        // The masters step of loading the settings, then the list file. A
-        // master value that is no port stops the start-up steps.
-        const QString invalid = LoadMasters();
-        if (invalid.isEmpty()) {
-            LoadServerList();
-        } else {
-            Dialogs_.Error(QStringLiteral("Morvix"),
-                           QStringLiteral("Invalid data type for '") + invalid + QLatin1Char('\''));
-        }
     }
 }
 
@@ -1136,9 +1132,10 @@ void TfrmServerList::FitNameColumn()
 
 void TfrmServerList::closeEvent(QCloseEvent* event)
 {
-    SaveServerList();
-    StoreListLayout();
     QMainWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        Shutdown();
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -1156,7 +1153,10 @@ bool TfrmServerList::LoadServerList()
 {
     QList<TServerListLine> lines;
     if (ListFile_->Read(lines) == TServerListFile::TReadResult::Failed) {
-        Dialogs_.Error(QStringLiteral("Morvix"), ListFile_->ErrorString());
+        // Told once the window is on the screen, over it.
+        QTimer::singleShot(0, this, [this, message = ListFile_->ErrorString()] {
+            Dialogs_.Error(QStringLiteral("Morvix"), message);
+        });
         return false;
     }
     ListRead_ = true;
@@ -1187,9 +1187,9 @@ bool TfrmServerList::SaveServerList()
     return true;
 }
 
-QString TfrmServerList::LoadMasters()
+QStringList TfrmServerList::LoadMasters()
 {
     const TMasterList masters = ReadMasterList(Store_);
     Masters_->BuildMenu(*miListImport, masters.Games);
-    return masters.InvalidValue;
+    return masters.InvalidValues;
 }

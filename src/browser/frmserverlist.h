@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
+#include <QStringList>
 #include <QTimer>
 
 #include <array>
@@ -40,6 +41,8 @@ class TServerListModel;
 class TServerListView;
 class TSettings;
 class TSettingsStore;
+class TTrayIcon;
+class TfrmOptions;
 
 // The main window: the server list with its queries, the players and rules
 // of the selected server, and the commands that act on rows.
@@ -121,6 +124,24 @@ public:
     void StoreListLayout();
     void ApplyListLayout();
 
+    // Program lifecycle (frmserverlist_lifecycle.cpp)
+    // Shows the window at program start; when the store says to start in
+    // the tray, only the tray icon.
+    void ShowAtStart();
+    // Flag true: the tray icon comes on and the window hides (minimises,
+    // when the desktop has no notification area); false: back from the tray.
+    void ShowInTray(bool flag);
+    // Reads the settings from the store, reports values it could not read,
+    // and puts the window where they say.
+    void LoadSettings();
+    // Writes the settings to the store; a failure is reported and the
+    // previous store file stays as it was.
+    void SaveSettings();
+    // Whether the first show has run the start-up steps.
+    bool StartupDone() const { return StartupDone_; }
+    TfrmOptions& Options() const { return *frmOptions; }
+    TTrayIcon& Tray() const { return *Tray_; }
+
     // Makes the menu item Name work: it is enabled and runs Action. Windows
     // built after this one hook their commands in this way.
     void BindCommand(const char* name, std::function<void()> action);
@@ -133,19 +154,27 @@ public:
     bool SaveServerList();
     TServerListFile& ListFile() const { return *ListFile_; }
 
-    // Fills "&Import" from the masters key of the store (the built-in masters
-    // when there is none). Returns the name of a value that is not a port,
-    // where reading stopped, or an empty text.
-    QString LoadMasters();
+    // The masters step of LoadSettings: fills "&Import" from the masters key
+    // of the store (the built-in masters when there is none) and returns the
+    // names of values that are not a port; they are left out.
+    QStringList LoadMasters();
     TMasterRequests& Masters() const { return *Masters_; }
 
 signals:
     // The current round has no query left to dispatch or to wait for.
     void QueryRoundFinished();
+    // At the first activation, when the news page is due (20 days or more
+    // since "LastNews").
+    void NewsDue();
+    // The window has closed and its shutdown steps have run: the program
+    // ends.
+    void ShutDown();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     struct TEngineSlot
@@ -162,6 +191,10 @@ private:
     void CreatePanes();
     void ApplyColors();
     void FitNameColumn();
+    void CreateHelpItems(QMenu* help);
+    void OpenMakerPage(const QString& path);
+    void RunStartupSteps();
+    void Shutdown();
 
     // The record of a reply, when its row still exists and runs Game.
     TGenericServer* RecordFor(std::int32_t id, TGameType game) const;
@@ -210,6 +243,8 @@ private:
     QLabel* StatusText_ = nullptr;
     QMenu* pmMenu = nullptr;
     QMenu* miListImport = nullptr;
+    TfrmOptions* frmOptions = nullptr;
+    TTrayIcon* Tray_ = nullptr;
 
     // One component per game protocol; the Half-Life and Tribes 2 follow-ups
     // (qHLPlayer, qHLRule, qT2) are chained from the first reply.
@@ -243,6 +278,13 @@ private:
     QTimer PresentTimer_;
     QElapsedTimer LastPresent_;
     bool Shown_ = false;
+
+    // Lifecycle
+    bool StartInTray_ = false; // "OSTray", read when the window is created
+    bool FirstShow_ = true;    // the start-up steps wait for the first show
+    bool StartupDone_ = false;
+    bool News_ = true; // the news check waits for the first activation
+    bool ClosedDown_ = false;
 
     std::unique_ptr<TServerListFile> ListFile_;
     bool ListRead_ = false;

@@ -106,36 +106,41 @@ const QIcon& TGameIcons::WindowIcon()
 {
     static const QIcon icon = [] {
         QIcon made;
-        for (int size : {16, 24, 32, 48, 64}) {
-            QPixmap pixmap(size, size);
-            pixmap.fill(Qt::transparent);
-            QPainter painter(&pixmap);
-            painter.setRenderHint(QPainter::Antialiasing);
-            const qreal s = size;
-            // A radar: a dark disc with rings and a sweep, for finding servers.
-            QRadialGradient disc(QPointF(s / 2, s / 2), s / 2);
-            disc.setColorAt(0.0, QColor(0x2A, 0x6F, 0xB0));
-            disc.setColorAt(1.0, QColor(0x12, 0x35, 0x5C));
-            painter.setPen(QPen(QColor(0x0C, 0x24, 0x40), s / 24.0));
-            painter.setBrush(disc);
-            painter.drawEllipse(QRectF(0.5, 0.5, s - 1, s - 1));
-            painter.setPen(QPen(QColor(255, 255, 255, 110), s / 28.0));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawEllipse(QPointF(s / 2, s / 2), s * 0.3, s * 0.3);
-            painter.drawEllipse(QPointF(s / 2, s / 2), s * 0.13, s * 0.13);
-            QPainterPath sweep;
-            sweep.moveTo(s / 2, s / 2);
-            sweep.arcTo(QRectF(s * 0.08, s * 0.08, s * 0.84, s * 0.84), 30, 60);
-            sweep.closeSubpath();
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor(0x7C, 0xE0, 0x8A, 170));
-            painter.drawPath(sweep);
-            painter.setBrush(QColor(0xFF, 0xD5, 0x4F));
-            painter.drawEllipse(QPointF(s * 0.68, s * 0.3), s * 0.07, s * 0.07);
-            painter.end();
-            made.addPixmap(pixmap);
+        for (int size : WindowIconSizes) {
+            made.addPixmap(DrawWindowIcon(size));
         }
         return made;
     }();
     return icon;
+}
+
+QPixmap TGameIcons::DrawWindowIcon(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    // A radar: a dark disc with rings and a sweep, for finding servers.
+    QRadialGradient disc(QPointF(s / 2, s / 2), s / 2);
+    disc.setColorAt(0.0, QColor(0x2A, 0x6F, 0xB0));
+    disc.setColorAt(1.0, QColor(0x12, 0x35, 0x5C));
+    painter.setPen(QPen(QColor(0x0C, 0x24, 0x40), s / 24.0));
+    painter.setBrush(disc);
+    painter.drawEllipse(QRectF(0.5, 0.5, s - 1, s - 1));
+    painter.setPen(QPen(QColor(255, 255, 255, 110), s / 28.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(QPointF(s / 2, s / 2), s * 0.3, s * 0.3);
+    painter.drawEllipse(QPointF(s / 2, s / 2), s * 0.13, s * 0.13);
+    QPainterPath sweep;
+    sweep.moveTo(s / 2, s / 2);
+    sweep.arcTo(QRectF(s * 0.08, s * 0.08, s * 0.84, s * 0.84), 30, 60);
+    sweep.closeSubpath();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x7C, 0xE0, 0x8A, 170));
+    painter.drawPath(sweep);
+    painter.setBrush(QColor(0xFF, 0xD5, 0x4F));
+    painter.drawEllipse(QPointF(s * 0.68, s * 0.3), s * 0.07, s * 0.07);
+    painter.end();
+    return pixmap;
 }

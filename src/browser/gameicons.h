@@ -14,8 +14,12 @@ public:
 
     // The icon at Index, or a null icon for an index outside 0 to 19.
     static const QIcon& Icon(int index);
-    // The program's own window icon.
+    // The program's own window icon, at every size of WindowIconSizes.
     static const QIcon& WindowIcon();
+    // The same drawing at Size by Size pixels; the installed icon files are
+    // made from it.
+    static QPixmap DrawWindowIcon(int size);
+    static constexpr int WindowIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
     // Draws the icon at Index in a Size by Size image.
     static QPixmap Draw(int index, int size);

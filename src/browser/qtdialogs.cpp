@@ -1,10 +1,13 @@
 #include "browser/qtdialogs.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+
+#include "core/settings.h"
 
 namespace {
 
@@ -77,4 +80,14 @@ QString TQtDialogs::SaveFileName(const QString& title, const QString& filter,
                                  const QString& initial)
 {
     return QFileDialog::getSaveFileName(Parent(), title, initial, filter);
+}
+
+std::optional<TColor> TQtDialogs::ChooseColor(const QString& title, const TColor& initial)
+{
+    const QColor chosen = QColorDialog::getColor(
+        QColor(initial.Red(), initial.Green(), initial.Blue()), Parent(), title);
+    if (!chosen.isValid()) {
+        return std::nullopt;
+    }
+    return TColor::FromRgb(chosen.red(), chosen.green(), chosen.blue());
 }

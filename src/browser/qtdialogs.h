@@ -24,6 +24,7 @@ public:
                          const QString& initial) override;
     QString SaveFileName(const QString& title, const QString& filter,
                          const QString& initial) override;
+    std::optional<TColor> ChooseColor(const QString& title, const TColor& initial) override;
 
 private:
     QWidget* Parent() const;

@@ -4,6 +4,8 @@
 
 #include <optional>
 
+struct TColor;
+
 // The message boxes, input box and file dialogs the program shows. Windows
 // ask through this interface and never open a dialog themselves, so the real
 // dialogs (TQtDialogs) can be replaced by scripted answers in tests.
@@ -30,4 +32,7 @@ public:
     // The path of a file to save to, or empty when cancelled.
     virtual QString SaveFileName(const QString& title, const QString& filter,
                                  const QString& initial = {}) = 0;
+    // A colour of the user's choice, starting from Initial; nothing when
+    // cancelled.
+    virtual std::optional<TColor> ChooseColor(const QString& title, const TColor& initial) = 0;
 };

@@ -19,8 +19,8 @@ TMasterList ReadMasterList(const TSettingsStore& store)
             // Every number kind is a 32-bit word in the registry; a text or
             // bytes are no port.
             if (!value || value->Kind == TStoreKind::Text || value->Kind == TStoreKind::Binary) {
-                list.InvalidValue = host;
-                return list;
+                list.InvalidValues.append(host);
+                continue;
             }
             list.Games.last().Masters.append({host, value->Number});
         }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -39,9 +40,9 @@ struct TMasterList
     QList<TMasterGame> Games;
     // The store has no masters key and the list is the built-in one.
     bool BuiltIn = false;
-    // The first value whose data is not a number: reading stopped there, and
-    // what was read before it is in Games. Empty when every value was read.
-    QString InvalidValue;
+    // Values whose data is not a number, in the store's order: they are left
+    // out of Games, and every other master is still read.
+    QStringList InvalidValues;
 };
 
 // The masters of the masters key: each sub-key a game, each value a master

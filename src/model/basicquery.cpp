@@ -3,10 +3,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostInfo>
-#include <QNetworkDatagram>
 #include <QPointer>
 #include <QUdpSocket>
 
+#include <cstdio>
 #include <utility>
 
 namespace {
@@ -29,11 +29,10 @@ std::uint32_t DottedQuadAddress(QStringView text)
 
 QString DottedQuadText(std::uint32_t address)
 {
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(address >> 24)
-        .arg(address >> 16 & 0xFF)
-        .arg(address >> 8 & 0xFF)
-        .arg(address & 0xFF);
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "%u.%u.%u.%u", address >> 24,
+                                     address >> 16 & 0xFF, address >> 8 & 0xFF, address & 0xFF);
+    return QString::fromLatin1(text, length);
 }
 
 } // namespace
@@ -200,18 +199,22 @@ void TBasicQuery::Transmit(TActiveIt entry, const QByteArray& packet)
 
 void TBasicQuery::DataReceived()
 {
+    // One byte more than the buffer the replies must fit: a datagram that
+    // fills it was longer and is cut off.
+    char buffer[ReceiveBufferSize + 1];
     while (Socket_->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = Socket_->receiveDatagram();
-        if (!datagram.isValid()) {
+        QHostAddress sender;
+        quint16 senderPort = 0;
+        const qint64 size = Socket_->readDatagram(buffer, sizeof buffer, &sender, &senderPort);
+        if (size < 0) {
             break; // a failed read names no sender, so it answers no request
         }
         bool isIPv4 = false;
-        const std::uint32_t address = datagram.senderAddress().toIPv4Address(&isIPv4);
-        const int senderPort = datagram.senderPort();
-        if (!isIPv4 || senderPort < 0) {
+        const std::uint32_t address = sender.toIPv4Address(&isIPv4);
+        if (!isIPv4) {
             continue;
         }
-        const auto pending = Pending_.find(SenderKey(address, std::uint16_t(senderPort)));
+        const auto pending = Pending_.find(SenderKey(address, senderPort));
         if (pending == Pending_.end()) {
             continue; // late, duplicate or unknown: dropped without an event
         }
@@ -219,10 +222,9 @@ void TBasicQuery::DataReceived()
         Unmatch(entry);
 
         const std::uint32_t now = TickCount();
-        if (datagram.data().size() > ReceiveBufferSize) {
+        if (size > ReceiveBufferSize) {
             const QString failure =
-                QStringLiteral("The reply of %1 bytes does not fit the %2-byte receive buffer.")
-                    .arg(datagram.data().size())
+                QStringLiteral("The reply does not fit the %1-byte receive buffer.")
                     .arg(ReceiveBufferSize);
             if (Scanning_) {
                 // Inside a scan only the scan removes entries; it removes this one.
@@ -239,7 +241,7 @@ void TBasicQuery::DataReceived()
         entry->Reply.Status = rsAnswered;
         entry->Reply.Ticks = now - entry->Reply.Ticks;
         const TBasicData reply{entry->Reply.Host, entry->Reply.Port, entry->Reply.Ticks,
-                               entry->Reply.Tag, datagram.data()};
+                               entry->Reply.Tag, QByteArray(buffer, size)};
         const TBasicData* outer = std::exchange(ReplyInProgress_, &reply);
         ProcessReply(reply);
         ReplyInProgress_ = outer;

@@ -112,23 +112,32 @@ public:
 
     // TextBefore, then SkipPast. Without a delimiter the whole rest is
     // returned and nothing is consumed.
-    QByteArray NextToken(char delimiter)
+    QByteArray NextToken(char delimiter) { return NextTokenView(delimiter).toByteArray(); }
+
+    // NextToken without a copy: the view lives as long as the data.
+    QByteArrayView NextTokenView(char delimiter)
     {
-        QByteArray token = TextBefore(delimiter);
-        SkipPast(delimiter);
-        return token;
+        const QByteArrayView rest = Rest();
+        const qsizetype at = rest.indexOf(delimiter);
+        if (at < 0) {
+            return rest;
+        }
+        Pos_ += at + 1;
+        return rest.first(at);
     }
 
     // Like NextToken, but without a delimiter the whole rest is the token and
     // is consumed with it: a field that runs to the end of the data is read
     // once, and every later read finds the end instead of the same bytes.
-    QByteArray TakeToken(char delimiter)
+    QByteArray TakeToken(char delimiter) { return TakeTokenView(delimiter).toByteArray(); }
+
+    // TakeToken without a copy: the view lives as long as the data.
+    QByteArrayView TakeTokenView(char delimiter)
     {
-        QByteArray token = TextBefore(delimiter);
-        if (!SkipPast(delimiter)) {
-            Pos_ = Data_.size();
-        }
-        return token;
+        const QByteArrayView rest = Rest();
+        const qsizetype at = rest.indexOf(delimiter);
+        Pos_ = at < 0 ? Data_.size() : Pos_ + at + 1;
+        return at < 0 ? rest : rest.first(at);
     }
 
     // Whether a length byte and all the bytes it announces remain.

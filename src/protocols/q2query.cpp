@@ -7,7 +7,7 @@ namespace {
 
 // The text between the first double quote and the next one, reduced to
 // blanks, digits and ASCII letters; empty unless the line holds two quotes.
-QByteArray FilteredName(const QByteArray& line)
+QByteArray FilteredName(QByteArrayView line)
 {
     const qsizetype first = line.indexOf('"');
     if (first < 0 || first >= line.lastIndexOf('"')) {

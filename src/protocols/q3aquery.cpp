@@ -8,15 +8,15 @@ namespace {
 // Takes the name in double quotes from what is left of a player line: the
 // text between the first quote and the next one, when the line holds two
 // quotes; otherwise the rest of the line as it is.
-QByteArray QuotedName(const QByteArray& line)
+QByteArray QuotedName(QByteArrayView line)
 {
     const qsizetype first = line.indexOf('"');
     const qsizetype last = line.lastIndexOf('"');
     if (first < 0 || first >= last) {
-        return line;
+        return line.toByteArray();
     }
     const qsizetype close = line.indexOf('"', first + 1);
-    QByteArray name = line.mid(first + 1, close - first - 1);
+    QByteArray name = line.sliced(first + 1, close - first - 1).toByteArray();
     return name.contains('^') ? RemoveColorCodes(std::move(name)) : name;
 }
 

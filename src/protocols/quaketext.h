@@ -13,7 +13,9 @@
 struct TQuakeStatusText
 {
     TRuleList Rules;
-    QList<QByteArray> PlayerLines; // complete lines only, without their line feed
+    // Complete lines only, without their line feed; views into the body
+    // given to SplitQuakeStatus, valid as long as it is.
+    QList<QByteArrayView> PlayerLines;
 };
 
 // Splits Body (what follows the header and the skipped bytes) at its first
@@ -62,11 +64,12 @@ void FillQuakeServer(TServer& server, const TBasicData& reply, QByteArrayView bo
     server.Version = FindRule(server.Rules, names.Version);
 
     server.Players.reserve(status.PlayerLines.size());
-    for (QByteArray line : status.PlayerLines) {
+    for (const QByteArrayView line : status.PlayerLines) {
+        TReplyCursor cursor(line);
         typename TServer::TPlayer player;
-        player.Frags = ToIntDef(NextToken(line, ' '));
-        player.Ping = ToIntDef(NextToken(line, ' '));
-        player.Name = playerName(line);
+        player.Frags = ToIntDef(cursor.NextTokenView(' '));
+        player.Ping = ToIntDef(cursor.NextTokenView(' '));
+        player.Name = playerName(cursor.Rest());
         server.Players.append(std::move(player));
     }
     server.PlayerCount = std::int32_t(server.Players.size());

@@ -12,20 +12,20 @@ TQWServer::TPlayer ParsePlayer(QByteArrayView line)
 {
     TReplyCursor cursor(line);
     TQWServer::TPlayer player;
-    player.UserID = ToIntDef(cursor.TakeToken(' '));
-    player.Frags = ToIntDef(cursor.TakeToken(' '));
-    player.Time = ToIntDef(cursor.TakeToken(' '));
-    player.Ping = ToIntDef(cursor.TakeToken(' '));
+    player.UserID = ToIntDef(cursor.TakeTokenView(' '));
+    player.Frags = ToIntDef(cursor.TakeTokenView(' '));
+    player.Time = ToIntDef(cursor.TakeTokenView(' '));
+    player.Ping = ToIntDef(cursor.TakeTokenView(' '));
     if (!cursor.SkipPast('"')) {
         return player;
     }
-    player.Name = TQWQuery::TranslateName(cursor.TakeToken('"'));
+    player.Name = TQWQuery::TranslateName(cursor.TakeTokenView('"'));
     if (!cursor.SkipPast('"')) {
         return player;
     }
     player.Skin = cursor.TakeToken('"');
     cursor.CutLeft(1); // the blank after the skin
-    player.TopColor = ToIntDef(cursor.TakeToken(' '));
+    player.TopColor = ToIntDef(cursor.TakeTokenView(' '));
     player.BottomColor = ToIntDef(cursor.Rest());
     return player;
 }
@@ -75,7 +75,7 @@ bool TQWQuery::Decode(const TBasicData& reply, TQWServer& server)
     server.Progs = ToIntDef(FindRule(server.Rules, "*progs"));
 
     server.Players.reserve(status.PlayerLines.size());
-    for (const QByteArray& line : status.PlayerLines) {
+    for (const QByteArrayView line : status.PlayerLines) {
         server.Players.append(ParsePlayer(line));
     }
     server.PlayerCount = std::int32_t(server.Players.size());

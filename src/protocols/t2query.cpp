@@ -49,7 +49,7 @@ bool TT2Query::Decode(const TBasicData& reply, TT2Server& server)
     // used, then the player lines. A line or field that runs to the end of
     // the text is read once; the team list stops where the text ends, so
     // TeamCount is the number of teams delivered.
-    const int announcedTeams = std::uint8_t(ToIntDef(cursor.TakeToken('\n'), 1));
+    const int announcedTeams = std::uint8_t(ToIntDef(cursor.TakeTokenView('\n'), 1));
     while (server.Teams.size() < announcedTeams && !cursor.AtEnd()) {
         const QByteArray text = cursor.TakeToken('\n');
         TReplyCursor line(text);

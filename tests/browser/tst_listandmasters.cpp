@@ -12,8 +12,10 @@
 #include "core/masterlist.h"
 #include "core/serverlistfile.h"
 #include "core/settings.h"
+#include "core/settingsio.h"
 #include "core/settingsstore.h"
 #include "fakeudpserver.h"
+#include "gamereplies.h"
 #include "masters/hlmaster.h"
 #include "masters/q3master.h"
 #include "masters/t2master.h"
@@ -28,6 +30,16 @@ using TKind = TScriptedDialogs::TKind;
 namespace {
 
 const QByteArray kHeader = QByteArray(ServerListHeader) + "\r\n";
+
+QByteArray Fields(const QList<QByteArray>& fields)
+{
+    return fields.join('\0');
+}
+
+QByteArray AddressOf(const TFakeUdpServer& server)
+{
+    return server.Address().toLatin1() + ':' + QByteArray::number(server.Port());
+}
 
 QList<TMasterServer> Listed(int count)
 {
@@ -67,7 +79,7 @@ private slots:
     void loadAtFirstShow();
     void saveAtCloseAndLoadAgain();
     void unreadableOrUnwritableList();
-    void stoppedStartUpKeepsTheList();
+    void startUpOrder();
     void importMenu();
     void answers_data();
     void answers();
@@ -237,29 +249,31 @@ void TestListAndMasters::unreadableOrUnwritableList()
     // Unreadable at start: reported, and the close does not try to replace it.
     NewWindow();
     Show();
-    QCOMPARE(Dialogs_->Shown().size(), 2);
+    QTRY_COMPARE(Dialogs_->Shown().size(), 2);
     QVERIFY(Dialogs_->Shown().last().Text.contains(ListPath_));
     QVERIFY(Window_->close());
     QCOMPARE(Dialogs_->Shown().size(), 2);
     QVERIFY(QFileInfo(ListPath_).isDir());
 }
 
-void TestListAndMasters::stoppedStartUpKeepsTheList()
+void TestListAndMasters::startUpOrder()
 {
-    const QByteArray list = kHeader + Bytes("Quake 3\x00"
-                                            "10.0.0.1:27960\x00Kept\x00m\x00-\x00-\x00\x00"
-                                            "1\r\n");
-    QVERIFY(WriteFileBytes(ListPath_, list));
-    Store_->SetValue(MastersKey + "\\Quake 3", "master.example.org", TStoreValue::FromText("x"));
+    // The masters step of the settings, then the list, then "Query all".
+    TFakeUdpServer server;
+    server.SetReply(Q3StatusReply("Listed", "q3dm6", 16, {}));
+    QVERIFY(WriteFileBytes(
+        ListPath_,
+        kHeader + Fields({"Quake 3", AddressOf(server), "Kept", "m", "-", "-", "", "1"}) + "\r\n"));
+    Store_->SetValue(SettingsKey(), "OSQueryALL", TStoreValue::Flag(true));
+    Store_->SetValue(MastersKey + "\\Quake 3", "bad", TStoreValue::FromText("x"));
+    AddMaster("Quake 3", "good", 27950);
     Show();
-    QCOMPARE(Dialogs_->Shown().size(), 1);
-    QCOMPARE(Dialogs_->Shown().first().Text,
-             QStringLiteral("Invalid data type for 'master.example.org'"));
-    QCOMPARE(Window_->ServerCount(), 0);
-    // The list that was not read is not replaced by this run's rows.
-    Window_->AddServer("10.0.0.2", 27960, gtQuake3);
-    QVERIFY(Window_->close());
-    QCOMPARE(ReadFileBytes(ListPath_), list);
+    QCOMPARE(Item(0, 0)->text(), QStringLiteral("good:27950"));
+    QCOMPARE(Window_->Server(0)->Name, QByteArray("Kept"));
+    QTRY_COMPARE_WITH_TIMEOUT(Window_->Model().Cell(0, TServerListModel::colName),
+                              QStringLiteral("Listed"), 5000);
+    QTRY_COMPARE(Dialogs_->Shown().size(), 1);
+    QCOMPARE(Dialogs_->Shown().first().Text, QStringLiteral("Invalid data type for 'bad'"));
 }
 
 void TestListAndMasters::importMenu()

@@ -11,7 +11,7 @@ class TestMasterList : public QObject
 
 private slots:
     void builtInWhenNoKey();
-    void wrongKindStopsReading();
+    void wrongKindIsLeftOut();
     void target_data();
     void target();
 };
@@ -21,7 +21,7 @@ void TestMasterList::builtInWhenNoKey()
     TFileSettingsStore store(QStringLiteral("/nonexistent/settings.json"));
     const TMasterList list = ReadMasterList(store);
     QVERIFY(list.BuiltIn);
-    QVERIFY(list.InvalidValue.isEmpty());
+    QVERIFY(list.InvalidValues.isEmpty());
     // One game per master protocol, each named as the menu maps it back,
     // each with masters that a click can ask.
     QList<TMasterProtocol> protocols;
@@ -49,17 +49,18 @@ void TestMasterList::builtInWhenNoKey()
     QVERIFY(empty.Games.isEmpty());
 }
 
-void TestMasterList::wrongKindStopsReading()
+void TestMasterList::wrongKindIsLeftOut()
 {
     TFileSettingsStore store(QStringLiteral("/nonexistent/settings.json"));
-    store.SetValue(MastersKey + "\\Quake 3", "first", TStoreValue::Integer(27950));
-    store.SetValue(MastersKey + "\\Quake 3", "colour", TStoreValue::Colour(27960));
-    store.SetValue(MastersKey + "\\Quake 3", "text port", TStoreValue::FromText("27950"));
-    store.SetValue(MastersKey + "\\Quake 3", "after", TStoreValue::Integer(27950));
-    store.SetValue(MastersKey + "\\Tribes", "later game", TStoreValue::Integer(28000));
+    const QString quake3 = MastersKey + "\\Quake 3";
+    store.SetValue(quake3, "first", TStoreValue::Integer(27950));
+    store.SetValue(quake3, "text port", TStoreValue::FromText("27950"));
+    store.SetValue(quake3, "colour", TStoreValue::Colour(27960));
+    store.SetValue(MastersKey + "\\Tribes", "bytes", TStoreValue::Binary("\x01"));
     const TMasterList list = ReadMasterList(store);
-    QCOMPARE(list.InvalidValue, QString("text port"));
-    QCOMPARE(list.Games, (QList<TMasterGame>{{"Quake 3", {{"first", 27950}, {"colour", 27960}}}}));
+    QCOMPARE(list.InvalidValues, (QStringList{"text port", "bytes"}));
+    QCOMPARE(list.Games, (QList<TMasterGame>{{"Quake 3", {{"first", 27950}, {"colour", 27960}}},
+                                             {"Tribes", {}}}));
 }
 
 void TestMasterList::target_data()

@@ -4,6 +4,7 @@
 
 #include "fakeudpserver.h"
 #include "protocols/q3aquery.h"
+#include "protocols/quaketext.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ private slots:
     void wrongHeader_data();
     void wrongHeader();
     void truncatedAndRandomReplies();
+    void colourCodesAgreeWithRepeatedDeletion();
     void endToEnd();
     void errorEndToEnd();
 };
@@ -182,6 +184,31 @@ void TestQ3AQuery::truncatedAndRandomReplies()
             QCOMPARE(server.RuleCount, server.Rules.size());
             QCOMPARE(server.PlayerCount, server.Players.size());
         }
+    }
+}
+
+void TestQ3AQuery::colourCodesAgreeWithRepeatedDeletion()
+{
+    // The removal as the protocol describes it: for each digit in turn,
+    // delete the first "^d" and search again from the start.
+    const auto repeated = [](QByteArray text) {
+        for (char digit = '0'; digit <= '9'; ++digit) {
+            const char code[] = {'^', digit};
+            for (qsizetype at = text.indexOf(QByteArrayView(code, 2)); at >= 0;
+                 at = text.indexOf(QByteArrayView(code, 2))) {
+                text.remove(at, 2);
+            }
+        }
+        return text;
+    };
+    QRandomGenerator random(99);
+    const QByteArray alphabet = "^^^0159a";
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray text;
+        for (int i = int(random.bounded(12)); i > 0; --i) {
+            text.append(alphabet[random.bounded(int(alphabet.size()))]);
+        }
+        QCOMPARE(RemoveColorCodes(text), repeated(text));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "core/dialogs.h"
+#include "core/settings.h"
 
 // Dialogs for tests: answers are queued beforehand and every dialog asked
 // for is recorded, so no test ever waits on a modal window. A question
@@ -22,6 +23,7 @@ public:
         InputText,
         OpenFileName,
         SaveFileName,
+        ChooseColor,
     };
 
     struct TShown
@@ -34,6 +36,7 @@ public:
     void AnswerQuestion(bool yes) { Questions_.enqueue(yes); }
     void AnswerText(const std::optional<QString>& text) { Texts_.enqueue(text); }
     void AnswerFileName(const QString& path) { FileNames_.enqueue(path); }
+    void AnswerColor(const std::optional<TColor>& color) { Colors_.enqueue(color); }
 
     const QList<TShown>& Shown() const { return Shown_; }
     int Unanswered() const { return Unanswered_; }
@@ -71,6 +74,11 @@ public:
         Shown_.append({TKind::SaveFileName, title, filter});
         return Next(FileNames_, QString());
     }
+    std::optional<TColor> ChooseColor(const QString& title, const TColor&) override
+    {
+        Shown_.append({TKind::ChooseColor, title, QString()});
+        return Next(Colors_, std::optional<TColor>());
+    }
 
 private:
     template <typename T> T Next(QQueue<T>& answers, const T& none)
@@ -85,6 +93,7 @@ private:
     QQueue<bool> Questions_;
     QQueue<std::optional<QString>> Texts_;
     QQueue<QString> FileNames_;
+    QQueue<std::optional<TColor>> Colors_;
     QList<TShown> Shown_;
     int Unanswered_ = 0;
 };

@@ -189,22 +189,26 @@ void TestAddFindWindows::choosingGameTypeOffersItsPort()
 
 void TestAddFindWindows::storedGameTypeComesBack()
 {
+    Command("miListManualAdd")->trigger();
     auto* gameType = Add<QComboBox>("cbGameType");
-    auto* port = Add<QSpinBox>("sePort");
-    Settings_->Change([](TSettingsValues& values) { values.DefaultGameType = 2; });
-    QCOMPARE(gameType->currentIndex(), 2);
-    QCOMPARE(port->value(), 27950);
-
+    gameType->setCurrentIndex(2);
+    QTest::keyClick(gameType, Qt::Key_Down);
     // A port the user typed stays while other settings change.
-    port->setValue(27961);
+    Add<QSpinBox>("sePort")->setValue(27016);
     Settings_->Change([](TSettingsValues& values) { values.Retry = 5; });
-    QCOMPARE(port->value(), 27961);
+    QCOMPARE(Add<QSpinBox>("sePort")->value(), 27016);
+    QVERIFY(Window_->close());
 
-    // A window made after the settings were loaded shows them too.
-    Settings_->Change([](TSettingsValues& values) { values.DefaultGameType = 4; });
-    auto* later = new TfrmAdd(*Window_, *Settings_, *Dialogs_);
-    QCOMPARE(later->findChild<QComboBox*>("cbGameType")->currentIndex(), 4);
-    QCOMPARE(later->findChild<QSpinBox*>("sePort")->value(), 28001);
+    // The next start selects it again with its standard port.
+    TSettings settings;
+    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+    QCOMPARE(store.Load(), TFileSettingsStore::TLoadResult::Loaded);
+    TfrmServerList window(settings, *Dialogs_, store);
+    auto* add = new TfrmAdd(window, settings, *Dialogs_);
+    QCOMPARE(add->findChild<QComboBox*>("cbGameType")->currentIndex(), -1);
+    window.show();
+    QCOMPARE(add->findChild<QComboBox*>("cbGameType")->currentIndex(), 3);
+    QCOMPARE(add->findChild<QSpinBox*>("sePort")->value(), 27015);
 }
 
 void TestAddFindWindows::cancelEscapeAndHelp()

@@ -80,6 +80,7 @@ private slots:
     void saveAtCloseAndLoadAgain();
     void unreadableOrUnwritableList();
     void startUpOrder();
+    void closedBeforeFirstShowKeepsTheList();
     void importMenu();
     void answers_data();
     void answers();
@@ -274,6 +275,15 @@ void TestListAndMasters::startUpOrder()
                               QStringLiteral("Listed"), 5000);
     QTRY_COMPARE(Dialogs_->Shown().size(), 1);
     QCOMPARE(Dialogs_->Shown().first().Text, QStringLiteral("Invalid data type for 'bad'"));
+}
+
+void TestListAndMasters::closedBeforeFirstShowKeepsTheList()
+{
+    // Started in the tray and closed from there: the list was never read.
+    const QByteArray list = kHeader + Fields({"Tribes", "10.0.0.1", "n", "m", "-", "-", "", "0"});
+    QVERIFY(WriteFileBytes(ListPath_, list));
+    QVERIFY(Window_->close());
+    QCOMPARE(ReadFileBytes(ListPath_), list);
 }
 
 void TestListAndMasters::importMenu()

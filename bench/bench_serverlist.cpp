@@ -40,36 +40,6 @@ long ResidentKb()
     return 0;
 }
 
-// Measures the longest time the event loop spent away between two turns.
-class TStallMeter : public QObject
-{
-public:
-    TStallMeter()
-    {
-        Timer_.setInterval(0);
-        connect(&Timer_, &QTimer::timeout, this, [this] {
-            Longest_ = qMax(Longest_, Clock_.nsecsElapsed());
-            Clock_.restart();
-        });
-    }
-    void Start()
-    {
-        Longest_ = 0;
-        Clock_.start();
-        Timer_.start();
-    }
-    double StopMs()
-    {
-        Timer_.stop();
-        return double(Longest_) / 1e6;
-    }
-
-private:
-    QTimer Timer_;
-    QElapsedTimer Clock_;
-    qint64 Longest_ = 0;
-};
-
 // Loopback Quake 3 servers; every reply names the server differently so
 // that sorting by name has work to do.
 std::vector<std::unique_ptr<TFakeUdpServer>> MakeServers()

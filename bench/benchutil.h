@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
 
 #include <cstdio>
 #include <functional>
@@ -25,3 +27,33 @@ inline void PrintFigure(const char* what, double value, const char* unit)
     std::printf("%-58s %14.3f %s\n", what, value, unit);
     std::fflush(stdout);
 }
+
+// Measures the longest time the event loop spent away between two turns.
+class TStallMeter : public QObject
+{
+public:
+    TStallMeter()
+    {
+        Timer_.setInterval(0);
+        connect(&Timer_, &QTimer::timeout, this, [this] {
+            Longest_ = qMax(Longest_, Clock_.nsecsElapsed());
+            Clock_.restart();
+        });
+    }
+    void Start()
+    {
+        Longest_ = 0;
+        Clock_.start();
+        Timer_.start();
+    }
+    double StopMs()
+    {
+        Timer_.stop();
+        return double(Longest_) / 1e6;
+    }
+
+private:
+    QTimer Timer_;
+    QElapsedTimer Clock_;
+    qint64 Longest_ = 0;
+};

@@ -6,6 +6,8 @@
 #include "core/settingsio.h"
 #include "core/settingsstore.h"
 #include "filters/frmfilter.h"
+#include "tools/frmadd.h"
+#include "tools/frmfind.h"
 
 int main(int argc, char* argv[])
 {
@@ -24,7 +26,11 @@ int main(int argc, char* argv[])
     LoadSettingsFile(store, dialogs);
 
     TfrmServerList window(settings, dialogs, store);
+    // Tool windows belong to the main window and live as long as it does,
+    // created in the program's documented order.
+    new TfrmAdd(window, settings, dialogs);
     window.SetFilterWindow(new TfrmFilter(store, dialogs, &window));
+    new TfrmFind(window, dialogs);
     dialogs.SetParent(&window);
     QObject::connect(&window, &TfrmServerList::ShutDown, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -22,11 +23,15 @@
 #include "browser/frmoptions.h"
 #include "browser/gameicons.h"
 #include "browser/profilebar.h"
+#include "browser/masterrequests.h"
 #include "browser/serverlistmodel.h"
+#include "browser/serverlistrows.h"
 #include "browser/serverlistview.h"
 #include "browser/trayicon.h"
 #include "core/dialogs.h"
+#include "core/masterlist.h"
 #include "core/querypacer.h"
+#include "core/serverlistfile.h"
 #include "core/serverresults.h"
 #include "core/settings.h"
 #include "core/settingsio.h"
@@ -116,6 +121,8 @@ TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, TSettings
     });
 
     CreateEngines();
+    Masters_ = new TMasterRequests(*this, Dialogs_);
+    ListFile_ = std::make_unique<TServerListFile>();
     CreatePanes();
     CreateToolBar();
     CreateMenus();
@@ -436,9 +443,10 @@ void TfrmServerList::CreateMenus()
 
     QMenu* list = menuBar()->addMenu(QStringLiteral("&Serverlist"));
     list->setObjectName(QStringLiteral("miList"));
-    QMenu* import = list->addMenu(QStringLiteral("&Import"));
-    import->setObjectName(QStringLiteral("miListImport"));
-    import->setEnabled(false);
+    // Filled from the masters at first show (LoadMasters).
+    miListImport = list->addMenu(QStringLiteral("&Import"));
+    miListImport->setObjectName(QStringLiteral("miListImport"));
+    miListImport->setEnabled(false);
     item(list, "miListStats", QStringLiteral("&Stats"), {}, [this] { ShowStats(); });
     miListNewFilter = item(list, "miListNewFilter", QStringLiteral("&New filter"), {}, [this] {
         // Modal, without a nested event loop: the profiles are listed again
@@ -560,13 +568,19 @@ void TfrmServerList::ApplyColors()
 
 int TfrmServerList::AddServer(const QString& host, int port, TGameType gameType)
 {
+    return Model_->Append(NewServerRecord(host, port, gameType));
+}
+
+std::unique_ptr<TGenericServer> TfrmServerList::NewServerRecord(const QString& host, int port,
+                                                                TGameType gameType) const
+{
     auto server = TGenericServer::Create(TemplatesDir_);
     server->Info.Host = host;
     server->Info.Port = port;
     server->GameType = gameType;
     server->Status = qsNew;
     server->Name = QByteArrayLiteral("Unknown");
-    return Model_->Append(std::move(server));
+    return server;
 }
 
 void TfrmServerList::RemoveServer(int index)
@@ -634,6 +648,18 @@ void TfrmServerList::SetFavorite(int index, bool flag)
         server->Favorite = flag;
         Model_->RowChanged(index);
     }
+}
+
+void TfrmServerList::SelectServer(int index)
+{
+    const QModelIndex at = Model_->index(index, 0);
+    if (!at.isValid()) {
+        return;
+    }
+    lvServers->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+    lvServers->scrollTo(at);
+    lvServers->setFocus();
 }
 
 void TfrmServerList::RemoveSelected()
@@ -1156,4 +1182,60 @@ void TfrmServerList::closeEvent(QCloseEvent* event)
     if (event->isAccepted()) {
         Shutdown();
     }
+}
+
+// ---------------------------------------------------------------------------
+// Server list file and masters
+
+void TfrmServerList::BindCommand(const char* name, std::function<void()> action)
+{
+    if (auto* item = findChild<QAction*>(QLatin1String(name))) {
+        connect(item, &QAction::triggered, this, std::move(action));
+        item->setEnabled(true);
+    }
+}
+
+bool TfrmServerList::LoadServerList()
+{
+    QList<TServerListLine> lines;
+    if (ListFile_->Read(lines) == TServerListFile::TReadResult::Failed) {
+        // Told once the window is on the screen, over it.
+        QTimer::singleShot(0, this, [this, message = ListFile_->ErrorString()] {
+            Dialogs_.Error(QStringLiteral("Morvix"), message);
+        });
+        return false;
+    }
+    ListRead_ = true;
+    Model_->Append(LoadedRows(lines, [this](const QString& host, int port, TGameType game) {
+        return NewServerRecord(host, port, game);
+    }));
+    if (!lines.isEmpty()) {
+        ShowStatus(QStringLiteral("Successfully loaded ") + QString::number(lines.size()) +
+                   QStringLiteral(" servers from disk db."));
+    }
+    return true;
+}
+
+bool TfrmServerList::SaveServerList()
+{
+    ShowStatus(QStringLiteral("Saving servers..."));
+    Masters_->AddPending();
+    // A list that was never read this time (unreadable, or start-up stopped
+    // early) would be replaced by the rows of this run alone.
+    if (!ListRead_ && QFileInfo::exists(ListFile_->Path())) {
+        ShowStatus(QStringLiteral("The server list was not saved: it could not be read at start."));
+        return false;
+    }
+    if (!ListFile_->Write(ServerListLines(*Model_))) {
+        Dialogs_.Error(QStringLiteral("Morvix"), ListFile_->ErrorString());
+        return false;
+    }
+    return true;
+}
+
+QStringList TfrmServerList::LoadMasters()
+{
+    const TMasterList masters = ReadMasterList(Store_);
+    Masters_->BuildMenu(*miListImport, masters.Games);
+    return masters.InvalidValues;
 }

@@ -4,11 +4,13 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "model/basicquery.h"
 #include "model/genericserver.h"
@@ -25,6 +27,8 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class TDialogs;
+class TMasterRequests;
+class TServerListFile;
 class THLInfoQuery;
 class THLPlayerQuery;
 class THLRuleQuery;
@@ -66,6 +70,9 @@ public:
     // Rows
     // Appends an unqueried server and returns its row.
     int AddServer(const QString& host, int port, TGameType gameType);
+    // The record of a new, unqueried server, not yet in the list.
+    std::unique_ptr<TGenericServer> NewServerRecord(const QString& host, int port,
+                                                    TGameType gameType) const;
     // Frees the record of row Index and deletes the row.
     void RemoveServer(int index);
     // Removes the given rows (any order) in one batch, freeing their records.
@@ -75,6 +82,9 @@ public:
     // The rows currently selected, in ascending order.
     QList<int> SelectedRows() const;
     void SetFavorite(int index, bool flag);
+    // Selects row Index alone, makes it the current row and gives the list
+    // the focus.
+    void SelectServer(int index);
     TServerListModel& Model() const { return *Model_; }
     TSettingsStore& Store() const { return Store_; }
 
@@ -145,6 +155,24 @@ public:
     bool StartupDone() const { return StartupDone_; }
     TfrmOptions& Options() const { return *frmOptions; }
     TTrayIcon& Tray() const { return *Tray_; }
+
+    // Makes the menu item Name work: it is enabled and runs Action. Windows
+    // built after this one hook their commands in this way.
+    void BindCommand(const char* name, std::function<void()> action);
+
+    // The server list file. LoadServerList appends its servers; false when
+    // the file exists but cannot be read (reported). SaveServerList writes
+    // every row; false when nothing was written (reported). A file that could
+    // not be read at start-up is never replaced.
+    bool LoadServerList();
+    bool SaveServerList();
+    TServerListFile& ListFile() const { return *ListFile_; }
+
+    // The masters step of LoadSettings: fills "&Import" from the masters key
+    // of the store (the built-in masters when there is none) and returns the
+    // names of values that are not a port; they are left out.
+    QStringList LoadMasters();
+    TMasterRequests& Masters() const { return *Masters_; }
 
 signals:
     // The current round has no query left to dispatch or to wait for.
@@ -231,6 +259,7 @@ private:
     QLabel* StatusCaption_ = nullptr;
     QLabel* StatusText_ = nullptr;
     QMenu* pmMenu = nullptr;
+    QMenu* miListImport = nullptr;
     TfrmOptions* frmOptions = nullptr;
     TTrayIcon* Tray_ = nullptr;
 
@@ -273,4 +302,8 @@ private:
     bool StartupDone_ = false;
     bool News_ = true; // the news check waits for the first activation
     bool ClosedDown_ = false;
+
+    std::unique_ptr<TServerListFile> ListFile_;
+    bool ListRead_ = false;
+    TMasterRequests* Masters_ = nullptr;
 };

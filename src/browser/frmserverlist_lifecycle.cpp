@@ -100,6 +100,7 @@ void TfrmServerList::RunStartupSteps()
     // user had is left unloaded and then saved over at exit.
     LoadSettings();
     LoadProfiles();
+    LoadServerList();
     if (Settings_->OSQueryALL) {
         QueryAll();
     }
@@ -108,7 +109,10 @@ void TfrmServerList::RunStartupSteps()
 
 void TfrmServerList::LoadSettings()
 {
-    const QStringList invalid = ::LoadSettings(Store_, Settings_);
+    QStringList mastersInvalid;
+    QStringList invalid =
+        ::LoadSettings(Store_, Settings_, [&] { mastersInvalid = LoadMasters(); });
+    invalid += mastersInvalid;
     if (!invalid.isEmpty()) {
         // Told once the window is on the screen, over it.
         QTimer::singleShot(0, this, [this, message = InvalidDataTypeMessage(invalid)] {
@@ -193,6 +197,8 @@ void TfrmServerList::Shutdown()
         return;
     }
     ClosedDown_ = true;
+    // The list first, always; it keeps a file it could not read at start.
+    SaveServerList();
     // What was never loaded is not saved: a program closed from the tray
     // before its window was first shown would write defaults over the
     // user's settings.

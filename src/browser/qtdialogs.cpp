@@ -4,9 +4,33 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 
 #include "core/settings.h"
+
+namespace {
+
+// A message that breaks its own lines keeps them as they are: the box grows
+// to its longest line instead of wrapping each line once more.
+void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)
+{
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (label && text.contains(QLatin1Char('\n'))) {
+        // Qt wraps every message at a fixed width; a label at least as wide
+        // as the longest line wraps none of them, up to a width that still
+        // fits a small screen.
+        int longest = 0;
+        for (const QString& line : text.split(QLatin1Char('\n'))) {
+            longest = qMax(longest, label->fontMetrics().horizontalAdvance(line.trimmed()));
+        }
+        label->setMinimumWidth(qMin(longest + 2 * label->margin() + 4, 900));
+    }
+    box.exec();
+}
+
+} // namespace
 
 QWidget* TQtDialogs::Parent() const
 {
@@ -15,17 +39,17 @@ QWidget* TQtDialogs::Parent() const
 
 void TQtDialogs::Information(const QString& title, const QString& text)
 {
-    QMessageBox::information(Parent(), title, text);
+    ShowMessage(Parent(), QMessageBox::Information, title, text);
 }
 
 void TQtDialogs::Warning(const QString& title, const QString& text)
 {
-    QMessageBox::warning(Parent(), title, text);
+    ShowMessage(Parent(), QMessageBox::Warning, title, text);
 }
 
 void TQtDialogs::Error(const QString& title, const QString& text)
 {
-    QMessageBox::critical(Parent(), title, text);
+    ShowMessage(Parent(), QMessageBox::Critical, title, text);
 }
 
 bool TQtDialogs::Question(const QString& title, const QString& text)

@@ -182,25 +182,50 @@ void TServerListModel::sort(int column, Qt::SortOrder order)
     }
 }
 
+std::unique_ptr<TServerListModel::TRow> TServerListModel::MakeRow(TNewRow&& row, int position) const
+{
+    auto entry = std::make_unique<TRow>();
+    entry->Position = position;
+    entry->Icon = GameImageIndex(*row.Server, false);
+    if (row.Texts) {
+        entry->Cells[colName] = row.Texts->Caption;
+        entry->Cells[colMap] = row.Texts->Map;
+        entry->Cells[colPlayers] = row.Texts->Players;
+        entry->Cells[colPing] = row.Texts->Ping;
+        entry->Cells[colGame] = row.Texts->Game;
+    } else {
+        entry->Cells[colName] = SharedText(0);
+        entry->Cells[colMap] = SharedText(1);
+        entry->Cells[colPlayers] = SharedText(1);
+        entry->Cells[colPing] = SharedText(1);
+        entry->Cells[colGame] = SharedGameName(row.Server->GameType);
+    }
+    entry->Cells[colAddress] = AddressText(*row.Server);
+    entry->Server = std::move(row.Server);
+    return entry;
+}
+
 int TServerListModel::Append(std::unique_ptr<TGenericServer> server)
 {
-    const int row = int(Rows_.size());
-    auto entry = std::make_unique<TRow>();
-    entry->Position = row;
-    entry->Icon = GameImageIndex(*server, false);
-    entry->Cells[colName] = SharedText(0);
-    entry->Cells[colMap] = SharedText(1);
-    entry->Cells[colPlayers] = SharedText(1);
-    entry->Cells[colPing] = SharedText(1);
-    entry->Cells[colGame] = SharedGameName(server->GameType);
-    entry->Cells[colAddress] = AddressText(*server);
-    entry->Server = std::move(server);
+    std::vector<TNewRow> rows;
+    rows.push_back({std::move(server), std::nullopt});
+    return Append(std::move(rows));
+}
 
-    beginInsertRows({}, row, row);
-    ById_.insert(entry->Server->Id, entry.get());
-    Rows_.push_back(std::move(entry));
+int TServerListModel::Append(std::vector<TNewRow> rows)
+{
+    const int first = int(Rows_.size());
+    if (rows.empty()) {
+        return first;
+    }
+    beginInsertRows({}, first, first + int(rows.size()) - 1);
+    for (TNewRow& row : rows) {
+        auto entry = MakeRow(std::move(row), int(Rows_.size()));
+        ById_.insert(entry->Server->Id, entry.get());
+        Rows_.push_back(std::move(entry));
+    }
     endInsertRows();
-    return row;
+    return first;
 }
 
 TGenericServer* TServerListModel::Server(int row) const

@@ -8,6 +8,7 @@
 #include <array>
 #include <climits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/serverresults.h"
@@ -56,6 +57,16 @@ public:
 
     // Appends a row for a new, unqueried server and returns its index.
     int Append(std::unique_ptr<TGenericServer> server);
+    // A row to append: its record and, unless it shows the texts of a new
+    // row, the texts it shows.
+    struct TNewRow
+    {
+        std::unique_ptr<TGenericServer> Server;
+        std::optional<TRowTexts> Texts;
+    };
+    // Appends the rows in one step (one insertion for the views) and returns
+    // the index of the first; rowCount() when Rows is empty.
+    int Append(std::vector<TNewRow> rows);
 
     // The record of a row, or nullptr for a row that does not exist.
     TGenericServer* Server(int row) const;
@@ -99,6 +110,7 @@ private:
     };
 
     void Renumber(int from);
+    std::unique_ptr<TRow> MakeRow(TNewRow&& row, int position) const;
 
     const TSettings& Settings_;
     std::vector<std::unique_ptr<TRow>> Rows_;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 // Bytes written in a test as text with \xNN escapes, for readability of
@@ -24,4 +26,19 @@ inline QByteArray TestData(const QString& name)
         qFatal("missing test data file %s", qPrintable(name));
     }
     return file.readAll();
+}
+
+// A whole file's bytes; empty when it cannot be read.
+inline QByteArray ReadFileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes a whole file, making its folder first.
+inline bool WriteFileBytes(const QString& path, const QByteArray& contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }

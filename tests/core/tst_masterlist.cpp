@@ -1,0 +1,95 @@
+#include <QTest>
+
+#include "core/masterlist.h"
+#include "core/settingsstore.h"
+
+Q_DECLARE_METATYPE(TMasterTarget)
+
+class TestMasterList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void builtInWhenNoKey();
+    void wrongKindIsLeftOut();
+    void target_data();
+    void target();
+};
+
+void TestMasterList::builtInWhenNoKey()
+{
+    TFileSettingsStore store(QStringLiteral("/nonexistent/settings.json"));
+    const TMasterList list = ReadMasterList(store);
+    QVERIFY(list.BuiltIn);
+    QVERIFY(list.InvalidValues.isEmpty());
+    // One game per master protocol, each named as the menu maps it back,
+    // each with masters that a click can ask.
+    QList<TMasterProtocol> protocols;
+    for (const TMasterGame& game : list.Games) {
+        const TGameInfo* info = GameInfo(GameTypeFromName(game.Name));
+        QVERIFY2(info, qPrintable(game.Name));
+        protocols.append(info->Master);
+        QVERIFY(!game.Masters.isEmpty());
+        for (const TMasterEntry& master : game.Masters) {
+            const TMasterTarget target = MasterTargetOf(game.Name, MasterCaption(master));
+            QCOMPARE(target, (TMasterTarget{master.Host, master.Port, info->Type}));
+        }
+    }
+    std::sort(protocols.begin(), protocols.end());
+    QCOMPARE(protocols,
+             (QList<TMasterProtocol>{TMasterProtocol::HalfLife, TMasterProtocol::Quake3,
+                                     TMasterProtocol::Tribes, TMasterProtocol::Tribes2}));
+    // Offered, not stored.
+    QVERIFY(!store.KeyExists(MastersKey));
+
+    // A masters key that the user emptied is an empty menu, not the built-in one.
+    store.CreateKey(MastersKey);
+    const TMasterList empty = ReadMasterList(store);
+    QVERIFY(!empty.BuiltIn);
+    QVERIFY(empty.Games.isEmpty());
+}
+
+void TestMasterList::wrongKindIsLeftOut()
+{
+    TFileSettingsStore store(QStringLiteral("/nonexistent/settings.json"));
+    const QString quake3 = MastersKey + "\\Quake 3";
+    store.SetValue(quake3, "first", TStoreValue::Integer(27950));
+    store.SetValue(quake3, "text port", TStoreValue::FromText("27950"));
+    store.SetValue(quake3, "colour", TStoreValue::Colour(27960));
+    store.SetValue(MastersKey + "\\Tribes", "bytes", TStoreValue::Binary("\x01"));
+    const TMasterList list = ReadMasterList(store);
+    QCOMPARE(list.InvalidValues, (QStringList{"text port", "bytes"}));
+    QCOMPARE(list.Games, (QList<TMasterGame>{{"Quake 3", {{"first", 27950}, {"colour", 27960}}},
+                                             {"Tribes", {}}}));
+}
+
+void TestMasterList::target_data()
+{
+    QTest::addColumn<QString>("game");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<TMasterTarget>("target");
+    QTest::newRow("plain") << "Quake 3"
+                           << "master.example.org:27950"
+                           << TMasterTarget{"master.example.org", 27950, gtQuake3};
+    QTest::newRow("accelerator marks")
+        << "&Half-Life"
+        << "ma&ster:2&7010" << TMasterTarget{"master", 27010, gtHalfLife};
+    QTest::newRow("capitals") << "TRIBES 2"
+                              << "t2:28002" << TMasterTarget{"t2", 28002, gtTribes2};
+    QTest::newRow("no colon") << "Tribes"
+                              << "t1.example.net"
+                              << TMasterTarget{"t1.example.net", 27999, gtTribes};
+    QTest::newRow("port not a number") << "Tribes"
+                                       << "host:port" << TMasterTarget{"host", 27999, gtTribes};
+}
+
+void TestMasterList::target()
+{
+    QFETCH(QString, game);
+    QFETCH(QString, caption);
+    QFETCH(TMasterTarget, target);
+    QCOMPARE(MasterTargetOf(game, caption), target);
+}
+
+QTEST_GUILESS_MAIN(TestMasterList)
+#include "tst_masterlist.moc"

@@ -6,15 +6,20 @@
 #       100 ms scan); measured / bound for morvix-query;
 #   (b) morvix-query and quakestat, same concurrency and time-out, on 1,000
 #       Quake 3 servers and on a mix of every game both read: wall time, CPU
-#       time, peak memory, answers, and the ratios.
-# Builds what it needs (build/), installs qstat, jq and time when missing.
-#   bench/run.sh [Q3_SERVERS [PER_GAME_IN_MIX [CONCURRENCY]]]
+#       time, peak memory, answers, and the ratios;
+#   (c) the same rounds through the main window, offscreen (bench_windowround),
+#       with the window's ratios to morvix-query, and one round of 10,000
+#       servers of all ten games through both, for the window's peak memory.
+# Then which goals the figures meet. Builds what it needs (build/), installs
+# qstat, jq and time when missing.
+#   bench/run.sh [Q3_SERVERS [PER_GAME_IN_MIX [CONCURRENCY [PER_GAME_IN_BIG]]]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 q3_servers=${1:-1000}
 per_game=${2:-100}
 concurrency=${3:-15}
+big_per_game=${4:-1000}
 timeout_ms=1500
 retries=2
 # The games of the mix: every game whose servers both programs read here
@@ -36,32 +41,43 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target morvix-query morvix-sim >/dev/null
+cmake --build build --target morvix-query morvix-sim bench_windowround >/dev/null
 query=build/src/cli/morvix-query
 sim=build/sim/morvix-sim
+window=build/bench/bench_windowround
 
 work=$(mktemp -d)
 sim_pid=""
-cleanup() {
+stop_sim() {
     if [ -n "$sim_pid" ]; then
         kill -TERM "$sim_pid" 2>/dev/null || true
         wait "$sim_pid" 2>/dev/null || true
+        sim_pid=""
     fi
+}
+cleanup() {
+    stop_sim
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-games=$(IFS=,; echo "${mix_games[*]}")
-"$sim" --games "$games" --servers "$per_game" --count "q3=$q3_servers" --seed 7 \
-    >"$work/sim.json" 2>"$work/sim.err" &
-sim_pid=$!
+# start_sim ARGS...: starts the simulator and waits until it printed what it bound.
+start_sim() {
+    : >"$work/sim.json"
+    "$sim" "$@" >"$work/sim.json" 2>"$work/sim.err" &
+    sim_pid=$!
+    for _ in $(seq 1 1200); do
+        bound && return 0
+        kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.err" >&2; exit 1; }
+        sleep 0.05
+    done
+    echo "bench: the simulator did not start" >&2
+    exit 1
+}
 bound() { [ -s "$work/sim.json" ] && jq -e '.servers | length > 0' "$work/sim.json" >/dev/null 2>&1; }
-for _ in $(seq 1 600); do
-    bound && break
-    kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.err" >&2; exit 1; }
-    sleep 0.05
-done
-bound || { echo "bench: the simulator did not start" >&2; exit 1; }
+
+games=$(IFS=,; echo "${mix_games[*]}")
+start_sim --games "$games" --servers "$per_game" --count "q3=$q3_servers" --seed 7
 
 # Address lists: "GAME ADDRESS" for morvix-query, "TYPE ADDRESS" for quakestat.
 jq -r '.servers[] | select(.game == "q3") | "q3 127.0.0.1:\(.port)"' "$work/sim.json" \
@@ -98,6 +114,7 @@ measure() {
     echo "$wall $(calc "$user + $system") $peak $($count)"
 }
 morvix_answers() { grep -c '"status":"ok"' "$work/out" || true; }
+window_answers() { awk '$1 == "answered" { n = $2 } END { print n + 0 }' "$work/out"; }
 qstat_answers() { jq '[.[] | select(.status == "online")] | length' "$work/out"; }
 
 printf '%s\n' "Machine: $(nproc) cores, $(. /etc/os-release; echo "$PRETTY_NAME"); concurrency $concurrency, time-out $timeout_ms ms, $retries retries"
@@ -113,6 +130,14 @@ row() {
         "$(calc "$peak / 1024")" "$answered" "$per" "$ratio"
 }
 
+goals=()
+# goal TEXT VALUE LIMIT: the goal is met when VALUE is at most LIMIT.
+goal() {
+    local verdict="not met"
+    if [ "$(calc "($2 <= $3) ? 1 : 0")" = 1 ]; then verdict="met"; fi
+    goals+=("$(printf '%-64s %s' "$1" "$verdict")")
+}
+
 q3_count=$(wc -l <"$work/q3.list")
 mix_count=$(wc -l <"$work/mix.list")
 
@@ -123,24 +148,34 @@ for c in "$concurrency" 50; do
         --max-queries "$c" --timeout "$timeout_ms" --retries "$retries" --file "$work/q3.list")
     row "(a) morvix-query q3, C=$c (bound $(printf '%.2f' "$bound") s)" "$q3_count" \
         "$wall" "$cpu" "$peak" "$answered" "$bound"
+    goal "wall time within 1.1 x the pacing bound (q3, C=$c)" "$(calc "$wall / $bound")" 1.1
 done
 
-# (b) morvix-query beside quakestat.
+ratios() {
+    local what=$1 w1=$2 c1=$3 p1=$4 a1=$5 w2=$6 c2=$7 p2=$8 a2=$9
+    printf '    ratios %s: wall %.2f, cpu %.2f, cpu per answer %.2f, peak memory %.2f\n' "$what" \
+        "$(calc "$w1 / $w2")" "$(calc "$c1 / ($c2 + 0.000001)")" \
+        "$(calc "($c1 / ($a1 + 0.000001)) / ($c2 / ($a2 + 0.000001) + 0.000000001)")" \
+        "$(calc "$p1 / $p2")"
+}
+# (b) morvix-query beside quakestat, and (c) the same round through the window.
 compare() {
     local label=$1 list=$2 qlist=$3 count=$4 qstat_maxsim=$5 largest=$6
+    local bound
+    bound=$(calc "$largest / $concurrency * 0.1")
     read -r mw mc mp ma < <(measure morvix_answers -- "$query" --json \
         --max-queries "$concurrency" --timeout "$timeout_ms" --retries "$retries" --file "$list")
-    row "(b) morvix-query $label" "$count" "$mw" "$mc" "$mp" "$ma" \
-        "$(calc "$largest / $concurrency * 0.1")"
+    row "(b) morvix-query $label" "$count" "$mw" "$mc" "$mp" "$ma" "$bound"
     read -r qw qc qp qa < <(measure qstat_answers -- quakestat -json -P -R -maxsim "$qstat_maxsim" \
         -interval "$(calc "$timeout_ms / 1000")" -retry "$retries" -f "$qlist")
     row "(b) quakestat $label (maxsim $qstat_maxsim)" "$count" "$qw" "$qc" "$qp" "$qa"
-    local mper qper
-    mper=$(calc "$mc / ($ma + 0.000001)")
-    qper=$(calc "$qc / ($qa + 0.000001)")
-    printf '    ratios morvix/quakestat: wall %.2f, cpu %.2f, cpu per answer %.2f, peak memory %.2f\n' \
-        "$(calc "$mw / $qw")" "$(calc "$mc / ($qc + 0.000001)")" \
-        "$(calc "$mper / ($qper + 0.000000001)")" "$(calc "$mp / $qp")"
+    ratios "morvix/quakestat" "$mw" "$mc" "$mp" "$ma" "$qw" "$qc" "$qp" "$qa"
+    goal "cpu per answer, morvix-query <= quakestat ($label)" \
+        "$(calc "$mc / ($ma + 0.000001)")" "$(calc "$qc / ($qa + 0.000001)")"
+    read -r ww wc wp wa < <(measure window_answers -- "$window" \
+        --max-queries "$concurrency" --timeout "$timeout_ms" --retries "$retries" --file "$list")
+    row "(c) window $label" "$count" "$ww" "$wc" "$wp" "$wa" "$bound"
+    ratios "window/morvix-query" "$ww" "$wc" "$wp" "$wa" "$mw" "$mc" "$mp" "$ma"
 }
 # The bound of a run is that of its largest component's share.
 compare "q3" "$work/q3.list" "$work/q3.qstat" "$q3_count" "$concurrency" "$q3_count"
@@ -149,4 +184,22 @@ compare "q3" "$work/q3.list" "$work/q3.qstat" "$q3_count" "$concurrency" "$q3_co
 compare "mix of ${#mix_games[@]} games" "$work/mix.list" "$work/mix.qstat" "$mix_count" \
     "$((concurrency * ${#mix_games[@]}))" "$per_game"
 
-echo "(c) the same round through the offscreen main window: not measured (no main window yet)"
+# (c) every game's servers, big_per_game each (10,000 by default), through
+# morvix-query and the window.
+stop_sim
+start_sim --servers "$big_per_game" --seed 9
+jq -r '.servers[] | "\(.game) 127.0.0.1:\(.port)"' "$work/sim.json" >"$work/big.list"
+big_count=$(wc -l <"$work/big.list")
+big_bound=$(calc "$big_per_game / $concurrency * 0.1")
+read -r mw mc mp ma < <(measure morvix_answers -- "$query" --json \
+    --max-queries "$concurrency" --timeout "$timeout_ms" --retries "$retries" --file "$work/big.list")
+row "(c) morvix-query all 10 games" "$big_count" "$mw" "$mc" "$mp" "$ma" "$big_bound"
+read -r ww wc wp wa < <(measure window_answers -- "$window" \
+    --max-queries "$concurrency" --timeout "$timeout_ms" --retries "$retries" --file "$work/big.list")
+row "(c) window all 10 games" "$big_count" "$ww" "$wc" "$wp" "$wa" "$big_bound"
+ratios "window/morvix-query" "$ww" "$wc" "$wp" "$wa" "$mw" "$mc" "$mp" "$ma"
+goal "window peak memory for $big_count servers < 100 MB ($(printf '%.1f' "$(calc "$wp / 1024")") MB)" \
+    "$wp" "$((100 * 1024 - 1))"
+
+echo "Goals:"
+printf '  %s\n' "${goals[@]}"

@@ -2,7 +2,6 @@
 // round against loopback servers with "No limit", and memory per row.
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTimer>
 #include <QTreeView>
 
@@ -25,20 +24,6 @@ namespace {
 constexpr int kRows = 10000;
 constexpr int kServers = 100;
 constexpr int kSlice = 64; // dispatches per turn when the engines run alone
-
-long ResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return 0;
-}
 
 // Loopback Quake 3 servers; every reply names the server differently so
 // that sorting by name has work to do.
@@ -154,7 +139,7 @@ int main(int argc, char* argv[])
     window.show();
     QCoreApplication::processEvents(); // let the window come up before measuring
 
-    const long before = ResidentKb();
+    const long before = ProcStatusKb("VmRSS");
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < kRows; ++i) {
@@ -164,7 +149,7 @@ int main(int argc, char* argv[])
     const double addSeconds = double(clock.nsecsElapsed()) / 1e9;
     QCoreApplication::processEvents(); // the view lays the rows out
     const double addShownSeconds = double(clock.nsecsElapsed()) / 1e9;
-    const long after = ResidentKb();
+    const long after = ProcStatusKb("VmRSS");
     PrintFigure("add 10,000 rows", addSeconds, "s");
     PrintFigure("add 10,000 rows, laid out in the view", addShownSeconds, "s");
     PrintFigure("memory per unqueried row (RSS delta)", double(after - before) * 1024.0 / kRows,

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 
+#include "benchutil.h"
 #include "browser/frmserverlist.h"
 #include "cli/queryoptions.h"
 #include "core/settings.h"
@@ -21,24 +22,6 @@
 #include "model/basicquery.h"
 #include "scripteddialogs.h"
 #include "tempappfolder.h"
-
-namespace {
-
-long PeakResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return 0;
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -113,7 +96,7 @@ int main(int argc, char* argv[])
         }
         std::printf("servers %lld\nanswered %d\ntimed_out %d\nround_s %.3f\npeak_kb %ld\n",
                     static_cast<long long>(window.ServerCount()), answered, timedOut, seconds,
-                    PeakResidentKb());
+                    ProcStatusKb("VmHWM"));
         QCoreApplication::quit();
     };
     QObject::connect(&followUpCheck, &QTimer::timeout, &app, finishWhenIdle);

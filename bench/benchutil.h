@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QObject>
 #include <QTimer>
 
@@ -20,6 +21,22 @@ inline double MeasureNs(const std::function<void()>& work, int minMs = 500)
         ++runs;
     } while (clock.elapsed() < minMs);
     return double(clock.nsecsElapsed()) / double(runs);
+}
+
+// A figure of this process's /proc/self/status in kB ("VmRSS" resident now,
+// "VmHWM" the peak); 0 when it cannot be read.
+inline long ProcStatusKb(const QByteArray& field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':')) {
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toLong();
+        }
+    }
+    return 0;
 }
 
 inline void PrintFigure(const char* what, double value, const char* unit)

@@ -21,11 +21,12 @@ cmake --build build --target morvix morvix-sim morvix-demo-setup
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/morvix-demo.XXXXXX")
 sim_pid=""
+morvix_pid=""
 cleanup() {
-    if [ -n "$sim_pid" ]; then
-        kill -TERM "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
+    for pid in $morvix_pid $sim_pid; do
+        kill -TERM "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
     rm -rf "$demo"
 }
 trap cleanup EXIT
@@ -73,6 +74,10 @@ others with the menu items above, then Query > All (Ctrl+A). Close Morvix
 (File > Exit) to end the demo: the simulator stops and the folder is removed.
 
 EOF
+# Waited for in the background, so that an interrupted demo ends Morvix too.
+"$demo/program/morvix" &
+morvix_pid=$!
 status=0
-"$demo/program/morvix" || status=$?
+wait "$morvix_pid" || status=$?
+morvix_pid=""
 exit "$status"

@@ -22,8 +22,8 @@
 
 #include "browser/frmoptions.h"
 #include "browser/gameicons.h"
-#include "browser/profilebar.h"
 #include "browser/masterrequests.h"
+#include "browser/profilebar.h"
 #include "browser/serverlistmodel.h"
 #include "browser/serverlistrows.h"
 #include "browser/serverlistview.h"

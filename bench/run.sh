@@ -96,28 +96,38 @@ to_qstat "$work/mix.list" "$work/mix.qstat"
 
 calc() { awk "BEGIN { print $* }"; }
 
-# measure ANSWERS -- COMMAND...: runs COMMAND with its output in $work/out
-# and prints "wall cpu peak_kb answers". CPU time is the children's user and
-# system time as the shell's "times" gives it, to the millisecond (GNU time
-# prints only hundredths); peak memory is GNU time's maximum resident size.
+# measure ANSWERS -- COMMAND...: runs COMMAND three times with its output in
+# $work/out and prints the median of each figure: "wall cpu peak_kb answers".
+# CPU time is the children's user and system time as the shell's "times"
+# gives it, to the millisecond (GNU time prints only hundredths); peak memory
+# is GNU time's maximum resident size.
+repeats=3
 measure() {
     local count=$1
     shift 2
-    (
-        /usr/bin/time -f "%e %M" -o "$work/time" "$@" >"$work/out" 2>"$work/err" || true
-        times
-    ) >"$work/times"
-    local wall peak user system
-    read -r wall peak < <(tail -n 1 "$work/time")
-    read -r user system < <(sed -n 2p "$work/times" | sed 's/\([0-9]*\)m\([0-9.]*\)s/\1 \2/g' |
-        awk '{ print $1 * 60 + $2, $3 * 60 + $4 }')
-    echo "$wall $(calc "$user + $system") $peak $($count)"
+    local runs=() wall peak user system
+    for _ in $(seq 1 "$repeats"); do
+        (
+            /usr/bin/time -f "%e %M" -o "$work/time" "$@" >"$work/out" 2>"$work/err" || true
+            times
+        ) >"$work/times"
+        read -r wall peak < <(tail -n 1 "$work/time")
+        read -r user system < <(sed -n 2p "$work/times" | sed 's/\([0-9]*\)m\([0-9.]*\)s/\1 \2/g' |
+            awk '{ print $1 * 60 + $2, $3 * 60 + $4 }')
+        runs+=("$wall $(calc "$user + $system") $peak $($count)")
+    done
+    local medians=() column
+    for column in 1 2 3 4; do
+        medians+=("$(printf '%s\n' "${runs[@]}" | awk -v k="$column" '{ print $k }' | sort -g |
+            sed -n "$(((repeats + 1) / 2))p")")
+    done
+    echo "${medians[*]}"
 }
 morvix_answers() { grep -c '"status":"ok"' "$work/out" || true; }
 window_answers() { awk '$1 == "answered" { n = $2 } END { print n + 0 }' "$work/out"; }
 qstat_answers() { jq '[.[] | select(.status == "online")] | length' "$work/out"; }
 
-printf '%s\n' "Machine: $(nproc) cores, $(. /etc/os-release; echo "$PRETTY_NAME"); concurrency $concurrency, time-out $timeout_ms ms, $retries retries"
+printf '%s\n' "Machine: $(nproc) cores, $(. /etc/os-release; echo "$PRETTY_NAME"); concurrency $concurrency, time-out $timeout_ms ms, $retries retries; medians of $repeats runs"
 printf '%-44s %6s %8s %8s %8s %8s %10s %9s\n' run servers "wall s" "cpu s" "peak MB" answered \
     "cpu ms/ans" "wall/bound"
 
@@ -158,6 +168,20 @@ ratios() {
         "$(calc "($c1 / ($a1 + 0.000001)) / ($c2 / ($a2 + 0.000001) + 0.000000001)")" \
         "$(calc "$p1 / $p2")"
 }
+# startup_ms COMMAND...: CPU milliseconds of one start of COMMAND, the mean
+# of 20 starts (the process's start and end, which every row's CPU includes).
+startup_ms() {
+    local user system
+    read -r user system < <( (
+        for _ in $(seq 1 20); do "$@" >/dev/null 2>&1 || true; done
+        times
+    ) | sed -n 2p | sed 's/\([0-9]*\)m\([0-9.]*\)s/\1 \2/g' | awk '{ print $1 * 60 + $2, $3 * 60 + $4 }')
+    calc "($user + $system) * 1000 / 20"
+}
+printf '    start-up cpu per run (one address that does not answer): morvix-query %.1f ms, quakestat %.1f ms\n' \
+    "$(startup_ms "$query" --timeout 200 --retries 0 q3 127.0.0.1:9)" \
+    "$(startup_ms quakestat -q3s 127.0.0.1:9 -interval 0.2 -retry 0)"
+
 # (b) morvix-query beside quakestat, and (c) the same round through the window.
 compare() {
     local label=$1 list=$2 qlist=$3 count=$4 qstat_maxsim=$5 largest=$6

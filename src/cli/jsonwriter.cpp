@@ -1,6 +1,7 @@
 #include "cli/jsonwriter.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -42,10 +43,27 @@ qsizetype Utf8Sequence(QByteArrayView text, qsizetype i)
     return length;
 }
 
-void AppendEscaped(QByteArray& out, QByteArrayView bytes)
+// Whether an ASCII byte goes out as it is (no quote, backslash or control).
+bool Plain(std::uint8_t c)
 {
-    out.append('"');
-    for (qsizetype i = 0; i < bytes.size();) {
+    return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+}
+
+void AppendEscaped(std::string& out, QByteArrayView bytes)
+{
+    out.push_back('"');
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        // Runs of bytes that need no escape are copied whole.
+        qsizetype run = i;
+        while (run < bytes.size() && Plain(std::uint8_t(bytes[run]))) {
+            ++run;
+        }
+        if (run > i) {
+            out.append(bytes.data() + i, std::size_t(run - i));
+            i = run;
+            continue;
+        }
         const auto c = std::uint8_t(bytes[i]);
         if (c < 0x80) {
             switch (c) {
@@ -64,41 +82,51 @@ void AppendEscaped(QByteArray& out, QByteArrayView bytes)
             case '\r':
                 out.append("\\r");
                 break;
-            default:
-                if (c < 0x20) {
-                    out.append("\\u00").append(kHex[c >> 4]).append(kHex[c & 15]);
-                } else {
-                    out.append(char(c));
-                }
+            default: {
+                const char escape[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15]};
+                out.append(escape, sizeof escape);
+            }
             }
             ++i;
             continue;
         }
         const qsizetype length = Utf8Sequence(bytes, i);
         if (length > 0) {
-            out.append(bytes.sliced(i, length));
+            out.append(bytes.data() + i, std::size_t(length));
             i += length;
         } else {
-            out.append("\\udc").append(kHex[c >> 4]).append(kHex[c & 15]);
+            const char escape[] = {'\\', 'u', 'd', 'c', kHex[c >> 4], kHex[c & 15]};
+            out.append(escape, sizeof escape);
             ++i;
         }
     }
-    out.append('"');
+    out.push_back('"');
 }
 
 } // namespace
 
 QByteArray JsonString(QByteArrayView bytes)
 {
-    QByteArray out;
+    std::string out;
     AppendEscaped(out, bytes);
-    return out;
+    return QByteArray(out.data(), qsizetype(out.size()));
+}
+
+TJsonWriter::TJsonWriter()
+{
+    // One server's object with its players and rules fits in most cases.
+    Out_.reserve(4096);
+}
+
+QByteArray TJsonWriter::Result() const
+{
+    return QByteArray(Out_.data(), qsizetype(Out_.size()));
 }
 
 void TJsonWriter::Separate()
 {
     if (!First_) {
-        Out_.append(',');
+        Out_.push_back(',');
     }
     First_ = false;
 }
@@ -106,26 +134,26 @@ void TJsonWriter::Separate()
 void TJsonWriter::BeginObject()
 {
     Separate();
-    Out_.append('{');
+    Out_.push_back('{');
     First_ = true;
 }
 
 void TJsonWriter::EndObject()
 {
-    Out_.append('}');
+    Out_.push_back('}');
     First_ = false;
 }
 
 void TJsonWriter::BeginArray()
 {
     Separate();
-    Out_.append('[');
+    Out_.push_back('[');
     First_ = true;
 }
 
 void TJsonWriter::EndArray()
 {
-    Out_.append(']');
+    Out_.push_back(']');
     First_ = false;
 }
 
@@ -133,7 +161,7 @@ TJsonWriter& TJsonWriter::Key(const char* name)
 {
     Separate();
     AppendEscaped(Out_, QByteArrayView(name));
-    Out_.append(':');
+    Out_.push_back(':');
     First_ = true; // the value follows without a comma
     return *this;
 }
@@ -147,13 +175,25 @@ void TJsonWriter::Bytes(QByteArrayView bytes)
 void TJsonWriter::Number(std::int64_t value)
 {
     Separate();
-    Out_.append(QByteArray::number(qlonglong(value)));
+    // Digits from the last, into a buffer wide enough for any 64-bit value.
+    char digits[20];
+    char* first = std::end(digits);
+    std::uint64_t magnitude = value < 0 ? 0 - std::uint64_t(value) : std::uint64_t(value);
+    do {
+        *--first = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) {
+        Out_.push_back('-');
+    }
+    Out_.append(first, std::end(digits));
 }
 
 void TJsonWriter::Real(double value)
 {
     Separate();
-    Out_.append(std::isfinite(value) ? QByteArray::number(value, 'g', 9) : QByteArray("null"));
+    const QByteArray text = std::isfinite(value) ? QByteArray::number(value, 'g', 9) : "null";
+    Out_.append(text.constData(), std::size_t(text.size()));
 }
 
 void TJsonWriter::Bool(bool value)

@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <cstdint>
+#include <string>
 
 // Writes one JSON text, in the order its members are given. Network
 // strings are bytes: a byte string is written as its UTF-8 text where it is
@@ -16,6 +17,8 @@
 class TJsonWriter
 {
 public:
+    TJsonWriter();
+
     void BeginObject();
     void EndObject();
     void BeginArray();
@@ -30,12 +33,12 @@ public:
     void Bool(bool value);
     void StringList(const QList<QByteArray>& list);
 
-    const QByteArray& Result() const { return Out_; }
+    QByteArray Result() const;
 
 private:
     void Separate();
 
-    QByteArray Out_;
+    std::string Out_;
     bool First_ = true;
 };
 

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QHostInfo>
 #include <QNetworkDatagram>
+#include <QNetworkProxy>
 #include <QPointer>
 #include <QUdpSocket>
 
@@ -28,6 +29,9 @@ TMaster::TMaster(QObject* owner) : QObject(owner), Socket_(new QUdpSocket(this))
     Timer_.setTimerType(Qt::PreciseTimer);
     connect(&Timer_, &QTimer::timeout, this, &TMaster::Expire);
 
+    // Game servers are asked directly: a system proxy is for the web, and
+    // looking it up (libproxy, on a thread of its own) would only cost time.
+    Socket_->setProxy(QNetworkProxy::NoProxy);
     if (!Socket_->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
         qWarning("TMaster: cannot bind a UDP socket: %s", qPrintable(Socket_->errorString()));
     }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostInfo>
+#include <QNetworkProxy>
 #include <QPointer>
 #include <QUdpSocket>
 
@@ -43,6 +44,9 @@ TBasicQuery::TBasicQuery(QObject* owner) : QObject(owner), Socket_(new QUdpSocke
     Timer_.setTimerType(Qt::PreciseTimer);
     connect(&Timer_, &QTimer::timeout, this, &TBasicQuery::Scan);
 
+    // Game servers are asked directly: a system proxy is for the web, and
+    // looking it up (libproxy, on a thread of its own) would only cost time.
+    Socket_->setProxy(QNetworkProxy::NoProxy);
     if (!Socket_->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
         qWarning("TBasicQuery: cannot bind a UDP socket: %s", qPrintable(Socket_->errorString()));
     }

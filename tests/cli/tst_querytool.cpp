@@ -11,6 +11,8 @@
 #include "fakeudpserver.h"
 #include "simulator.h"
 
+#include <limits>
+
 namespace {
 
 struct TRun
@@ -116,6 +118,8 @@ private slots:
     void addressesFromInput();
     void progressBar();
     void jsonStrings_data();
+    void jsonNumbers_data();
+    void jsonNumbers();
     void jsonStrings();
 };
 
@@ -425,6 +429,28 @@ void TestQueryTool::jsonStrings()
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, json);
     QCOMPARE(JsonString(bytes), json);
+}
+
+void TestQueryTool::jsonNumbers_data()
+{
+    QTest::addColumn<qint64>("value");
+    QTest::newRow("zero") << qint64(0);
+    QTest::newRow("one digit") << qint64(7);
+    QTest::newRow("negative") << qint64(-999);
+    QTest::newRow("largest") << std::numeric_limits<qint64>::max();
+    QTest::newRow("smallest") << std::numeric_limits<qint64>::min();
+}
+
+void TestQueryTool::jsonNumbers()
+{
+    QFETCH(qint64, value);
+    TJsonWriter json;
+    json.BeginArray();
+    json.Number(value);
+    json.Number(value);
+    json.EndArray();
+    const QByteArray number = QByteArray::number(value);
+    QCOMPARE(json.Result(), "[" + number + "," + number + "]");
 }
 
 QTEST_GUILESS_MAIN(TestQueryTool)

@@ -96,12 +96,14 @@ to_qstat "$work/mix.list" "$work/mix.qstat"
 
 calc() { awk "BEGIN { print $* }"; }
 
-# measure ANSWERS -- COMMAND...: runs COMMAND three times with its output in
+# measure ANSWERS -- COMMAND...: runs COMMAND five times with its output in
 # $work/out and prints the median of each figure: "wall cpu peak_kb answers".
 # CPU time is the children's user and system time as the shell's "times"
 # gives it, to the millisecond (GNU time prints only hundredths); peak memory
-# is GNU time's maximum resident size.
-repeats=3
+# is GNU time's maximum resident size. Five runs, because quakestat's system
+# time varies widely from run to run (it opens, binds and connects a socket
+# for every server), and the median leaves out two outliers.
+repeats=5
 measure() {
     local count=$1
     shift 2

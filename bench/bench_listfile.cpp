@@ -152,8 +152,8 @@ void MasterAnswer()
     int frames = 0;
     for (int run = 0; run < kRuns; ++run) {
         TWindow window;
-        window.Store.SetValue(MastersKey + QStringLiteral("\\Half-Life"), master.Address(),
-                              TStoreValue::Integer(master.Port()));
+        WriteMasterList(window.Store,
+                        {{QStringLiteral("Half-Life"), {{master.Address(), master.Port()}}}});
         window.Window->show();
         QEventLoop settle;
         QTimer::singleShot(50, &settle, &QEventLoop::quit);

@@ -179,12 +179,7 @@ int main(int argc, char* argv[])
     }
 
     TFileSettingsStore store(storePath);
-    for (const TMasterGame& game : files.Masters) {
-        const QString key = MastersKey + u'\\' + game.Name;
-        for (const TMasterEntry& master : game.Masters) {
-            store.SetValue(key, master.Host, TStoreValue::Integer(master.Port));
-        }
-    }
+    WriteMasterList(store, files.Masters);
     if (!store.Save()) {
         std::fprintf(stderr, "morvix-demo-setup: %s\n", qPrintable(store.ErrorString()));
         if (!listPath.isEmpty()) {

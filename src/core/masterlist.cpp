@@ -28,6 +28,17 @@ TMasterList ReadMasterList(const TSettingsStore& store)
     return list;
 }
 
+void WriteMasterList(TSettingsStore& store, const QList<TMasterGame>& games)
+{
+    for (const TMasterGame& game : games) {
+        const QString key = MastersKey + QLatin1Char('\\') + game.Name;
+        store.CreateKey(key);
+        for (const TMasterEntry& master : game.Masters) {
+            store.SetValue(key, master.Host, TStoreValue::Integer(master.Port));
+        }
+    }
+}
+
 const QList<TMasterGame>& BuiltInMasters()
 {
     // Masters that game servers of each protocol are set to report to; see

@@ -28,8 +28,9 @@ struct TMasterGame
     bool operator==(const TMasterGame&) const = default;
 };
 
-// The key the user keeps master servers under. The program reads it and
-// never writes it.
+// The key the user keeps master servers under. The browser reads it and
+// never writes it; the demo's set-up and the tests write it with
+// WriteMasterList.
 inline const QString MastersKey = QStringLiteral("\\Software\\Zelbo\\Morvix\\Masters");
 
 // The port of a menu entry without one.
@@ -49,6 +50,11 @@ struct TMasterList
 // (name the host, data the port), in the store's order. Without the key,
 // the built-in list of public masters; it is not written to the store.
 TMasterList ReadMasterList(const TSettingsStore& store);
+
+// Adds Games to the masters key in the layout ReadMasterList reads: a
+// sub-key per game, a value per master named by its host with its port as
+// an integer. Only changes the store in memory; the caller saves it.
+void WriteMasterList(TSettingsStore& store, const QList<TMasterGame>& games);
 
 // Public masters known to serve each of the four master protocols.
 const QList<TMasterGame>& BuiltInMasters();

@@ -144,7 +144,7 @@ void TestListAndMasters::Show()
 
 void TestListAndMasters::AddMaster(const QString& game, const QString& host, int port)
 {
-    Store_->SetValue(MastersKey + QLatin1Char('\\') + game, host, TStoreValue::Integer(port));
+    WriteMasterList(*Store_, {{game, {{host, port}}}});
 }
 
 QAction* TestListAndMasters::Item(int game, int master) const

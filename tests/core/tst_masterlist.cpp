@@ -12,6 +12,7 @@ class TestMasterList : public QObject
 private slots:
     void builtInWhenNoKey();
     void wrongKindIsLeftOut();
+    void writtenListReadsBack();
     void target_data();
     void target();
 };
@@ -61,6 +62,18 @@ void TestMasterList::wrongKindIsLeftOut()
     QCOMPARE(list.InvalidValues, (QStringList{"text port", "bytes"}));
     QCOMPARE(list.Games, (QList<TMasterGame>{{"Quake 3", {{"first", 27950}, {"colour", 27960}}},
                                              {"Tribes", {}}}));
+}
+
+void TestMasterList::writtenListReadsBack()
+{
+    TFileSettingsStore store(QStringLiteral("/nonexistent/settings.json"));
+    QList<TMasterGame> games = BuiltInMasters();
+    games.append(TMasterGame{"Quake 3 LAN", {}}); // a game without masters stays listed
+    WriteMasterList(store, games);
+    const TMasterList list = ReadMasterList(store);
+    QVERIFY(!list.BuiltIn);
+    QVERIFY(list.InvalidValues.isEmpty());
+    QCOMPARE(list.Games, games);
 }
 
 void TestMasterList::target_data()

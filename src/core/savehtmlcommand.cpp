@@ -61,6 +61,14 @@ void TSaveHtmlCommand::Run(const TGenericServer* selected)
         return;
     }
     const QString path = WithDefaultExtension(chosen);
+    // The dialog asked about replacing the name as typed; the page goes to
+    // another name, which may be taken.
+    if (path != chosen && QFileInfo::exists(path) &&
+        !Dialogs_.Question(DialogTitle(), QStringLiteral("%1 already exists.\nDo you want to "
+                                                         "replace it?")
+                                              .arg(QFileInfo(path).fileName()))) {
+        return;
+    }
     Folder_ = QFileInfo(path).absolutePath();
 
     QString error;

@@ -129,6 +129,7 @@ private slots:
     void proposedFileName();
     void saveDialog_data();
     void saveDialog();
+    void defaultExtensionAsksBeforeReplacing();
     void nothingToSave();
     void freshTemplateFolder();
     void installedSetIsPreferred();
@@ -359,6 +360,29 @@ void TestHtmlExport::saveDialog()
     command.Run(server.get());
     QCOMPARE(dialogs.Shown().last().Initial,
              QFileInfo(path).absolutePath() + "/Quad Dmg Arena.html");
+}
+
+void TestHtmlExport::defaultExtensionAsksBeforeReplacing()
+{
+    QTemporaryDir dir;
+    QVERIFY(WriteFileBytes(dir.path() + "/HTML/index.html", "$map"));
+    QVERIFY(WriteFileBytes(dir.path() + "/quad.html", "old"));
+    const TServerPtr server = NewServer(dir.path());
+    MakeQuake3(*server);
+    TScriptedDialogs dialogs;
+    TSaveHtmlCommand command(dialogs, {});
+
+    for (const bool replace : {false, true}) {
+        dialogs.AnswerFileName(dir.path() + "/quad");
+        dialogs.AnswerQuestion(replace);
+        command.Run(server.get());
+        QCOMPARE(dialogs.Shown().last().Kind, TScriptedDialogs::TKind::Question);
+        QCOMPARE(dialogs.Shown().last().Text,
+                 QStringLiteral("quad.html already exists.\nDo you want to replace it?"));
+        QCOMPARE(ReadFileBytes(dir.path() + "/quad.html"),
+                 QByteArray(replace ? "q3dm17\r\n" : "old"));
+    }
+    QCOMPARE(dialogs.Unanswered(), 0);
 }
 
 void TestHtmlExport::nothingToSave()

@@ -41,7 +41,11 @@ const QString& SharedGameName(TGameType game)
 
 TServerListModel::TServerListModel(const TSettings& settings, QObject* parent)
     : QAbstractTableModel(parent), Settings_(settings)
-{}
+{
+    FlushTimer_.setSingleShot(true);
+    connect(&FlushTimer_, &QTimer::timeout, this, &TServerListModel::FlushChanges);
+    LastFlush_.start();
+}
 
 TServerListModel::~TServerListModel() = default;
 
@@ -266,6 +270,15 @@ void TServerListModel::SetTexts(int row, const TRowTexts& texts)
     RowChanged(row);
 }
 
+void TServerListModel::SetCell(int row, int column, const QString& text)
+{
+    if (row < 0 || row >= int(Rows_.size()) || column < 0 || column >= ColumnCount) {
+        return;
+    }
+    Rows_[row]->Cells[column] = text;
+    RowChanged(row);
+}
+
 void TServerListModel::SetIcon(int row, int iconIndex)
 {
     if (row < 0 || row >= int(Rows_.size()) || Rows_[row]->Icon == iconIndex) {
@@ -308,7 +321,7 @@ void TServerListModel::AllRowsChanged()
     }
 }
 
-QList<std::int32_t> TServerListModel::Remove(QList<int> rows)
+void TServerListModel::Remove(QList<int> rows)
 {
     std::sort(rows.begin(), rows.end(), std::greater<>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -339,15 +352,17 @@ QList<std::int32_t> TServerListModel::Remove(QList<int> rows)
         DirtyLast_ = int(Rows_.size()) - 1;
         DirtyFirst_ = qMin(DirtyFirst_, lowest);
     }
-    return removed;
+    if (!removed.isEmpty()) {
+        emit ServersRemoved(removed);
+    }
 }
 
-QList<std::int32_t> TServerListModel::Clear()
+void TServerListModel::Clear()
 {
-    QList<std::int32_t> removed;
     if (Rows_.empty()) {
-        return removed;
+        return;
     }
+    QList<std::int32_t> removed;
     removed.reserve(qsizetype(Rows_.size()));
     beginResetModel();
     for (auto it = Rows_.rbegin(); it != Rows_.rend(); ++it) {
@@ -355,8 +370,10 @@ QList<std::int32_t> TServerListModel::Clear()
     }
     Rows_.clear();
     ById_.clear();
+    DirtyFirst_ = INT_MAX;
+    DirtyLast_ = -1;
     endResetModel();
-    return removed;
+    emit ServersRemoved(removed);
 }
 
 void TServerListModel::Renumber(int from)

@@ -7,10 +7,11 @@
 #include <memory>
 
 #include "browser/serverbrowser.h"
+#include "browser/serverlist.h"
+#include "core/serverquerier.h"
 
 class QMenu;
 class QToolBar;
-class TBasicQuery;
 class TDialogs;
 class TMasterRequests;
 class TProfileBar;
@@ -18,18 +19,16 @@ class TResultPresenter;
 class TServerDetails;
 class TServerListFile;
 class TServerListModel;
-class TServerListView;
-class TServerQuerier;
 class TSettings;
 class TSettingsStore;
 class TStatusPresenter;
 class TTrayIcon;
 
-// The main window: the server list lvServers (TServerListModel in a
-// TServerListView) with the players and rules of the selected server
-// (TServerDetails), the tool bar (progress bar, TProfileBar), the status bar
-// (TStatusPresenter), the menus and the list's pop-up menu. It lays these
-// parts out and connects them; each does its own work:
+// The main window: the server list (TServerList: lvServers and its rows)
+// with the players and rules of the selected server (TServerDetails), the
+// tool bar (progress bar, TProfileBar), the status bar (TStatusPresenter),
+// the menus and the list's pop-up menu. It lays these parts out and
+// connects them; each does its own work:
 // - TServerQuerier asks the servers (rounds, chains, retries, counts);
 // - TResultPresenter shows what comes back in the rows, panes and bars;
 // - TMasterRequests fills "&Import" and adds the servers masters list;
@@ -48,18 +47,27 @@ public:
                    QWidget* parent = nullptr);
     ~TfrmServerList() override;
 
-    // TServerBrowser
-    int ServerCount() const override;
-    const TGenericServer* Server(int row) const override;
-    int RowOf(std::int32_t id) const override;
-    QString Cell(int row, int column) const override;
-    QList<int> SelectedRows() const override;
-    void SelectServer(int row) override;
-    int AddServer(const QString& host, int port, TGameType game) override;
-    int AddServers(const QList<TServerAddress>& servers) override;
-    void RemoveServers(const QList<int>& rows) override;
-    void SetCell(int row, int column, const QString& text) override;
-    void ChangeServer(int row, const std::function<void(TGenericServer&)>& change) override;
+    // TServerBrowser: the rows are the list's (TServerList).
+    int ServerCount() const override { return List_->Count(); }
+    const TGenericServer* Server(int row) const override { return List_->Server(row); }
+    int RowOf(std::int32_t id) const override { return List_->RowOf(id); }
+    QString Cell(int row, int column) const override { return List_->Cell(row, column); }
+    QList<int> SelectedRows() const override { return List_->SelectedRows(); }
+    void SelectServer(int row) override { List_->Select(row); }
+    int AddServer(const QString& host, int port, TGameType game) override
+    {
+        return List_->Add({{host, port, game}});
+    }
+    int AddServers(const QList<TServerAddress>& servers) override { return List_->Add(servers); }
+    void RemoveServers(const QList<int>& rows) override { List_->Remove(rows); }
+    void SetCell(int row, int column, const QString& text) override
+    {
+        List_->SetCell(row, column, text);
+    }
+    void ChangeServer(int row, const std::function<void(TGenericServer&)>& change) override
+    {
+        List_->Change(row, change);
+    }
     void ShowStatus(const QString& text) override;
     QWidget* BrowserWidget() override { return this; }
     bool SaveServerList() override;
@@ -67,30 +75,29 @@ public:
     void CloseMainWindow() override { close(); }
     void CopyToClipboard(const QString& text) override;
 
-    // Rows
-    void RemoveServer(int index);
+    void RemoveServer(int index) { RemoveServers({index}); }
     void SetFavorite(int index, bool flag);
     // The rows as the list shows them, read-only: rows change through the
     // functions above.
-    const TServerListModel& Model() const { return *Model_; }
+    const TServerListModel& Model() const { return List_->Model(); }
 
     // Queries: a round over all rows or the selected ones, or one row at once.
-    void QueryServer(int index);
-    void QuerySelected();
-    void QueryAll();
-    void ResetRetries();
-    void ResetProgress();
-    int SentCount() const;
-    int OutstandingCount() const;
-    bool IsDispatching() const;
-    TBasicQuery* FirstQueryEngine(TGameType game) const;
+    void QueryServer(int index) { List_->Query(index); }
+    void QuerySelected() { List_->QuerySelected(); }
+    void QueryAll() { List_->QueryAll(); }
+    void ResetRetries() { List_->ResetRetries(); }
+    void ResetProgress() { Querier_->ResetProgress(); }
+    int SentCount() const { return Querier_->SentCount(); }
+    int OutstandingCount() const { return Querier_->OutstandingCount(); }
+    bool IsDispatching() const { return Querier_->IsDispatching(); }
+    TBasicQuery* FirstQueryEngine(TGameType game) const { return Querier_->FirstComponent(game); }
     TServerQuerier& Querier() const { return *Querier_; }
 
     // The status text shown, or about to be shown.
     QString StatusText() const;
     static constexpr int FrameMs = 20;
     // Shows the players and rules of row Index, and follows that server.
-    void ShowServerDetails(int index);
+    void ShowServerDetails(int index) { List_->ShowDetails(index); }
 
     // Commands of the menus
     void RemoveSelected();
@@ -150,20 +157,12 @@ private:
     void ApplyColors();
     void RunStartupSteps();
     void Shutdown();
-    void ServersRemoved(const QList<std::int32_t>& ids);
-    void SelectionChanged();
-    const TGenericServer* FirstSelected(int* row = nullptr) const;
-    // The record of a new, unqueried server ("Unknown").
-    std::unique_ptr<TGenericServer> NewServerRecord(const QString& host, int port,
-                                                    TGameType game) const;
 
     TSettings& Settings_;
     TDialogs& Dialogs_;
     TSettingsStore& Store_;
-    QString TemplatesDir_;
 
-    TServerListModel* Model_ = nullptr;
-    TServerListView* lvServers = nullptr;
+    TServerList* List_ = nullptr;
     TServerDetails* Details_ = nullptr;
     TStatusPresenter* Status_ = nullptr;
     QToolBar* ToolBar_ = nullptr;
@@ -175,9 +174,6 @@ private:
     TTrayIcon* Tray_ = nullptr;
     QMenu* pmMenu = nullptr;
     QMenu* miListImport = nullptr;
-    // Rows are being removed: the selection's many changes meanwhile are
-    // looked at once, afterwards.
-    bool Removing_ = false;
 
     // Lifecycle
     bool StartInTray_ = false; // "OSTray", read when the window is created

@@ -21,7 +21,6 @@
 #include "core/dialogs.h"
 #include "core/masterlist.h"
 #include "core/serverlistfile.h"
-#include "core/serverquerier.h"
 #include "core/settings.h"
 #include "core/settingsio.h"
 #include "core/settingsstore.h"
@@ -61,7 +60,7 @@ void TfrmServerList::showEvent(QShowEvent* event)
         // the columns have their design widths rather than stored ones.
         QTimer::singleShot(0, this, [this] {
             if (Settings_->ListLayout.Sizes.size() != ColumnCount) {
-                lvServers->FitNameColumn();
+                List_->View().FitNameColumn();
             }
         });
     }
@@ -77,7 +76,7 @@ void TfrmServerList::RunStartupSteps()
     LoadServerList();
     // The list comes back in the order it was saved in; the stored sort
     // column and direction order it now, as the header shows.
-    lvServers->SortAgain();
+    List_->View().SortAgain();
     if (Settings_->OSQueryALL) {
         QueryAll();
     }
@@ -101,7 +100,7 @@ void TfrmServerList::LoadSettings()
     if (Settings_->ListRect.isValid() && OnSomeScreen(Settings_->ListRect)) {
         setGeometry(Settings_->ListRect);
     }
-    lvServers->ApplyLayout(Settings_->ListLayout);
+    List_->View().ApplyLayout(Settings_->ListLayout);
 }
 
 QStringList TfrmServerList::LoadMasters()
@@ -122,9 +121,7 @@ bool TfrmServerList::LoadServerList()
         return false;
     }
     ListRead_ = true;
-    Model_->Append(LoadedRows(lines, [this](const QString& host, int port, TGameType game) {
-        return NewServerRecord(host, port, game);
-    }));
+    List_->AddLoaded(lines);
     if (!lines.isEmpty()) {
         ShowStatus(QStringLiteral("Successfully loaded ") + QString::number(lines.size()) +
                    QStringLiteral(" servers from disk db."));
@@ -203,7 +200,7 @@ bool TfrmServerList::SaveServerList()
         ShowStatus(QStringLiteral("The server list was not saved: it could not be read at start."));
         return false;
     }
-    if (!ListFile_->Write(ServerListLines(*Model_))) {
+    if (!ListFile_->Write(ServerListLines(List_->Model()))) {
         Dialogs_.Error(QStringLiteral("Morvix"), ListFile_->ErrorString());
         return false;
     }
@@ -213,7 +210,7 @@ bool TfrmServerList::SaveServerList()
 void TfrmServerList::SaveSettings()
 {
     Settings_.Change([this](TSettingsValues& values) {
-        lvServers->SaveLayout(values.ListLayout);
+        List_->View().SaveLayout(values.ListLayout);
         values.ListRect = geometry();
     });
     if (!::SaveSettings(Store_, Settings_.Values())) {
@@ -238,8 +235,7 @@ void TfrmServerList::Shutdown()
     if (StartupDone_) {
         SaveSettings();
     }
-    Querier_->Stop();
-    Model_->Clear();
+    List_->Clear();
     // The profiles leave the list; the stored ones stay.
     ProfileBar_->RemoveAllProfiles();
     Tray_->SetVisible(false);

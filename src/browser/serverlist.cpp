@@ -89,9 +89,56 @@ void TServerList::AddLoaded(const QList<TServerListLine>& lines)
 
 void TServerList::Remove(const QList<int>& rows)
 {
-    // Every removed run of rows changes the selection; it is looked at once.
+    // A selection of thousands of scattered rows is thousands of ranges that
+    // every removed run would walk and split, and a removal of many runs
+    // resets the views: what remains of the selection, the current row and
+    // the row at the top are kept by their records and put back after.
+    QItemSelectionModel& selection = *View_->selectionModel();
+    std::vector<bool> removed(std::size_t(Model_->rowCount()), false);
+    for (int row : rows) {
+        if (row >= 0 && row < int(removed.size())) {
+            removed[std::size_t(row)] = true;
+        }
+    }
+    const auto survivor = [&](int row) {
+        return row >= 0 && row < int(removed.size()) && !removed[std::size_t(row)]
+                   ? Model_->Server(row)->Id
+                   : 0;
+    };
+    QList<std::int32_t> kept;
+    for (int row : SelectedRows()) {
+        if (const std::int32_t id = survivor(row)) {
+            kept.append(id);
+        }
+    }
+    const std::int32_t current = survivor(selection.currentIndex().row());
+    const std::int32_t top = survivor(View_->indexAt(QPoint(0, 0)).row());
+
     Removing_ = true;
+    selection.clearSelection();
     Model_->Remove(rows);
+    QList<int> keptRows;
+    for (std::int32_t id : kept) {
+        keptRows.append(Model_->RowOf(id));
+    }
+    std::sort(keptRows.begin(), keptRows.end());
+    QItemSelection restored;
+    for (qsizetype i = 0; i < keptRows.size();) {
+        qsizetype last = i;
+        while (last + 1 < keptRows.size() && keptRows[last + 1] == keptRows[last] + 1) {
+            ++last;
+        }
+        restored.select(Model_->index(keptRows[i], 0), Model_->index(keptRows[last], 0));
+        i = last + 1;
+    }
+    selection.select(restored, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    if (current) {
+        selection.setCurrentIndex(Model_->index(Model_->RowOf(current), 0),
+                                  QItemSelectionModel::NoUpdate);
+    }
+    if (top) {
+        View_->scrollTo(Model_->index(Model_->RowOf(top), 0), QAbstractItemView::PositionAtTop);
+    }
     Removing_ = false;
     SelectionChanged();
 }
@@ -134,11 +181,16 @@ void TServerList::Change(int row, const std::function<void(TGenericServer&)>& ch
 
 QList<int> TServerList::SelectedRows() const
 {
+    // From the selection's ranges: Qt's selectedRows asks every range about
+    // every row, which takes seconds for thousands of scattered rows.
     QList<int> rows;
-    for (const QModelIndex& index : View_->selectionModel()->selectedRows()) {
-        rows.append(index.row());
+    for (const QItemSelectionRange& range : View_->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            rows.append(row);
+        }
     }
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 

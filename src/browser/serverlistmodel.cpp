@@ -325,36 +325,63 @@ void TServerListModel::Remove(QList<int> rows)
 {
     std::sort(rows.begin(), rows.end(), std::greater<>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    QList<std::int32_t> removed;
-    int lowest = int(Rows_.size());
-    // Contiguous runs go in one step each, from the last row to the first.
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [this](int row) { return row < 0 || row >= int(Rows_.size()); }),
+               rows.end());
+    if (rows.isEmpty()) {
+        return;
+    }
+    // Contiguous runs, from the last row to the first.
+    QList<QPair<int, int>> runs;
     for (qsizetype i = 0; i < rows.size();) {
         const int last = rows[i];
-        if (last < 0 || last >= int(Rows_.size())) {
-            ++i;
-            continue;
-        }
         int first = last;
-        while (++i < rows.size() && rows[i] == first - 1 && rows[i] >= 0) {
+        while (++i < rows.size() && rows[i] == first - 1) {
             first = rows[i];
         }
-        beginRemoveRows({}, first, last);
-        for (int row = first; row <= last; ++row) {
-            removed.append(Rows_[row]->Server->Id);
-            ById_.remove(Rows_[row]->Server->Id);
-        }
-        Rows_.erase(Rows_.begin() + first, Rows_.begin() + last + 1);
-        lowest = first;
-        endRemoveRows();
+        runs.append({first, last});
     }
+    QList<std::int32_t> removed;
+    removed.reserve(rows.size());
+    const auto forget = [&](int row) {
+        removed.append(Rows_[row]->Server->Id);
+        ById_.remove(Rows_[row]->Server->Id);
+    };
+    if (runs.size() <= RemoveRunsAtMost) {
+        for (const auto& [first, last] : runs) {
+            beginRemoveRows({}, first, last);
+            for (int row = first; row <= last; ++row) {
+                forget(row);
+            }
+            Rows_.erase(Rows_.begin() + first, Rows_.begin() + last + 1);
+            endRemoveRows();
+        }
+    } else {
+        // Thousands of scattered rows: every announced run costs the views a
+        // walk over every index they ever kept (Qt's table of them never
+        // shrinks), so the rows go in one reset instead.
+        beginResetModel();
+        std::vector<bool> gone(Rows_.size(), false);
+        for (int row : rows) {
+            gone[std::size_t(row)] = true;
+            forget(row);
+        }
+        std::size_t kept = 0;
+        for (std::size_t row = 0; row < Rows_.size(); ++row) {
+            if (!gone[row]) {
+                Rows_[kept++] = std::move(Rows_[row]);
+            }
+        }
+        Rows_.resize(kept);
+        endResetModel();
+    }
+    const int lowest = runs.last().first;
     Renumber(lowest);
     if (DirtyLast_ >= lowest) {
         DirtyLast_ = int(Rows_.size()) - 1;
         DirtyFirst_ = qMin(DirtyFirst_, lowest);
     }
-    if (!removed.isEmpty()) {
-        emit ServersRemoved(removed);
-    }
+    emit ServersRemoved(removed);
 }
 
 void TServerListModel::Clear()

@@ -87,8 +87,11 @@ public:
     void AllRowsChanged();
 
     // Removes the given rows (any order, duplicates allowed), freeing their
-    // records; ServersRemoved names them.
+    // records; ServersRemoved names them. Up to RemoveRunsAtMost runs of
+    // neighbouring rows are announced one by one, more in one reset (the
+    // views then lose their selection, which the caller puts back).
     void Remove(QList<int> rows);
+    static constexpr int RemoveRunsAtMost = 64;
     // Removes every row.
     void Clear();
 

@@ -1040,13 +1040,11 @@ void TestFrmServerList::removeScatteredSelection()
         servers.append({QStringLiteral("10.0.%1.%2").arg(i / 250).arg(i % 250), 1 + i, gtQuake3});
     }
     Window_->AddServers(servers);
-    QItemSelection selection;
+    QList<int> rows;
     for (int row = 0; row < count; row += 2) {
-        const QModelIndex index = List()->model()->index(row, 0);
-        selection.select(index, index);
+        rows << row;
     }
-    List()->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect |
-                                                    QItemSelectionModel::Rows);
+    Select(rows);
     QElapsedTimer clock;
     clock.start();
     Window_->RemoveSelected();
@@ -1057,6 +1055,35 @@ void TestFrmServerList::removeScatteredSelection()
     }
     QVERIFY(!List()->selectionModel()->hasSelection());
     QVERIFY2(ms < 1000, qPrintable(QString::number(ms) + " ms"));
+
+    // Removing other scattered rows (every third, in more runs than are
+    // announced one by one) keeps the selection and current row of the
+    // rest, by their records.
+    QList<int> selected;
+    for (int row = 1; row < Window_->ServerCount(); row += 3) {
+        selected << row;
+    }
+    Select(selected);
+    const std::int32_t current = Window_->Server(selected.last())->Id;
+    List()->selectionModel()->setCurrentIndex(List()->model()->index(selected.last(), 0),
+                                              QItemSelectionModel::NoUpdate);
+    QList<int> removed;
+    QList<std::int32_t> keptIds;
+    for (int row = 0; row < Window_->ServerCount(); ++row) {
+        if (row % 3 == 0) {
+            removed << row;
+        } else if (row % 3 == 1) {
+            keptIds << Window_->Server(row)->Id;
+        }
+    }
+    QVERIFY(removed.size() > TServerListModel::RemoveRunsAtMost);
+    Window_->RemoveServers(removed);
+    QList<std::int32_t> selectedIds;
+    for (int row : Window_->SelectedRows()) {
+        selectedIds << Window_->Server(row)->Id;
+    }
+    QCOMPARE(selectedIds, keptIds);
+    QCOMPARE(Window_->Server(List()->currentIndex().row())->Id, current);
 }
 
 void TestFrmServerList::cellsAndRecordChanges()

@@ -69,7 +69,8 @@ public:
     // a ping); the next reply of the server writes the cells anew.
     virtual void SetCell(int row, int column, const QString& text) = 0;
     // Lets Change edit the record of a row, then redraws the row (its colour
-    // and icon follow the record).
+    // follows the record's status and favourite mark) and the players and
+    // rules panes when they show that server.
     virtual void ChangeServer(int row, const std::function<void(TGenericServer&)>& change) = 0;
 
     // The status bar's text; it is painted at once, or at the end of the

@@ -1,5 +1,6 @@
 #include "browser/serverlistview.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QToolTip>
@@ -62,6 +63,31 @@ bool TServerListView::IsElided(const QModelIndex& index) const
         room -= iconSize().isValid() ? iconSize().width() + 4 : 20;
     }
     return option.fontMetrics.horizontalAdvance(text) > room;
+}
+
+void TServerListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                  const QList<int>& roles)
+{
+    // A screen reader is told of every change, as the base class does.
+    if (!topLeft.isValid() || !bottomRight.isValid() || !isVisible() || QAccessible::isActive()) {
+        QTreeView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    const QModelIndex firstShown = indexAt(QPoint(0, 0));
+    if (!firstShown.isValid()) {
+        QTreeView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    const QModelIndex lastShown = indexAt(QPoint(0, viewport()->height() - 1));
+    const int first = qMax(topLeft.row(), firstShown.row());
+    const int last =
+        qMin(bottomRight.row(), lastShown.isValid() ? lastShown.row() : model()->rowCount() - 1);
+    if (first > last) {
+        return; // nothing on screen changed
+    }
+    const QRect top = visualRect(model()->index(first, 0));
+    const QRect bottom = visualRect(model()->index(last, 0));
+    viewport()->update(QRect(0, top.top(), viewport()->width(), bottom.bottom() - top.top() + 1));
 }
 
 bool TServerListView::viewportEvent(QEvent* event)

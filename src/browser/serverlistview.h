@@ -34,4 +34,8 @@ public:
 
 protected:
     bool viewportEvent(QEvent* event) override;
+    // Repaints only the rows of the range that are on screen: during a round
+    // thousands of rows change, most of them scrolled out of sight.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = {}) override;
 };

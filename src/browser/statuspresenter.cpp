@@ -65,6 +65,6 @@ void TStatusPresenter::Flush()
     if (TextPending_) {
         TextPending_ = false;
         StatusText_->setText(Text_);
-        sbStatus->repaint();
+        StatusText_->repaint();
     }
 }

@@ -288,7 +288,13 @@ void TServerQuerier::HandleReply(TQueryReply reply)
 
     bool finished = false;
     const auto server = Servers_.find(request.Id);
-    if (server != Servers_.end() && server->Chain == request.Chain) {
+    if (server == Servers_.end()) {
+        // Forgotten: its row is gone.
+        CountEnded(counted);
+        CheckIdle();
+        return;
+    }
+    if (server->Chain == request.Chain) {
         server->FollowUpRetries = 0;
         const int next = request.Step + 1;
         TQueryTarget target;

@@ -47,14 +47,17 @@ bool TUdpEndpoint::Send(std::uint32_t address, std::uint16_t port, const QByteAr
 void TUdpEndpoint::ReadPending()
 {
     while (Socket_->hasPendingDatagrams()) {
+        // Read into one reused buffer, one byte longer than what is taken (a
+        // datagram that fills it was longer), and copied out at its own
+        // size: records keep their reply's bytes.
+        const qint64 room = MaxDatagramSize_ > 0 ? MaxDatagramSize_ + 1
+                                                 : qMax<qint64>(Socket_->pendingDatagramSize(), 1);
+        if (Buffer_.size() < room) {
+            Buffer_.resize(room);
+        }
         TDatagram datagram;
         QHostAddress sender;
-        // One byte more than is taken: a datagram that fills it was longer.
-        const qint64 room = MaxDatagramSize_ > 0 ? MaxDatagramSize_ + 1
-                                                 : qMax<qint64>(Socket_->pendingDatagramSize(), 0);
-        datagram.Data.resize(room);
-        const qint64 size =
-            Socket_->readDatagram(datagram.Data.data(), room, &sender, &datagram.Port);
+        const qint64 size = Socket_->readDatagram(Buffer_.data(), room, &sender, &datagram.Port);
         if (size < 0) {
             break; // a failed read names no sender, so it answers nothing
         }
@@ -64,7 +67,8 @@ void TUdpEndpoint::ReadPending()
             continue;
         }
         datagram.Truncated = MaxDatagramSize_ > 0 && size > MaxDatagramSize_;
-        datagram.Data.truncate(datagram.Truncated ? MaxDatagramSize_ : size);
+        datagram.Data =
+            QByteArray(Buffer_.constData(), datagram.Truncated ? MaxDatagramSize_ : size);
         emit DatagramReceived(datagram);
     }
 }

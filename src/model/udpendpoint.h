@@ -81,6 +81,7 @@ private:
     void ReadPending();
 
     QUdpSocket* Socket_ = nullptr;
+    QByteArray Buffer_;
     qsizetype MaxDatagramSize_ = 0;
     QString Error_;
 };

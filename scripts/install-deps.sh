@@ -10,6 +10,7 @@ packages=(
   libmspack-dev
   xdg-utils
   xvfb xauth
+  qstat jq time
 )
 
 missing=()

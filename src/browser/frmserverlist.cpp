@@ -62,6 +62,10 @@ TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, TSettings
         new TResultPresenter(*Querier_, List_->Model(), Settings_, *Status_, *Details_, this);
     connect(Querier_, &TServerQuerier::RoundFinished, this, [this] {
         Results_->Flush();
+        // Servers that answered into a full socket look dead: say why, once.
+        if (const std::uint64_t dropped = Querier_->RoundDroppedReplies().value_or(0)) {
+            ShowStatus(DroppedRepliesText(dropped));
+        }
         emit QueryRoundFinished();
     });
 

@@ -1,6 +1,10 @@
 #include "cli/queryrun.h"
 
 #include <QMetaObject>
+#include <QSet>
+
+#include "model/basicquery.h"
+#include "model/gamecatalogue.h"
 
 namespace {
 
@@ -8,6 +12,23 @@ template <typename... T> struct TOverloaded : T...
 {
     using T::operator()...;
 };
+
+// Every query component of the coordinator, once.
+QList<TBasicQuery*> Components(const TServerQuerier& querier)
+{
+    QList<TBasicQuery*> engines;
+    QSet<TBasicQuery*> seen;
+    for (const TGameInfo& game : GameCatalogue()) {
+        for (const TQueryStep& step : game.Chain) {
+            TBasicQuery* engine = querier.Component(QLatin1String(step.Component));
+            if (engine && !seen.contains(engine)) {
+                seen.insert(engine);
+                engines << engine;
+            }
+        }
+    }
+    return engines;
+}
 
 } // namespace
 
@@ -40,6 +61,9 @@ TQueryRun::TQueryRun(int timeoutMs, int retries, int maxQueries, QObject* parent
                 }
             });
     connect(Querier_, &TServerQuerier::ServerFinished, this, &TQueryRun::Finish);
+    for (TBasicQuery* engine : Components(*Querier_)) {
+        engine->SetFreeSlotOnAnswer(true);
+    }
 }
 
 TQueryRun::~TQueryRun() = default;

@@ -44,6 +44,11 @@ struct TServerResult
 // times; Half-Life goes on from details to players to rules, Tribes 2 from
 // ping to info. A follow-up that times out is sent again up to Retries times
 // as well, then the server is reported as partly answered.
+//
+// Unlike the browser, whose answered requests keep their slot until the
+// engine's next 100 ms scan, a slot is freed as soon as its answer is
+// decoded (or its time-out ends it), so the time a run takes is bound by the
+// servers, not by the scan.
 class TQueryRun : public QObject
 {
     Q_OBJECT
@@ -60,6 +65,9 @@ public:
     int Done() const { return Done_; }
     // Servers whose every query was answered.
     int AnsweredCount() const { return Answered_; }
+    // Replies the system dropped on the run's sockets since Start, because
+    // they came faster than they were read; nothing when it does not say.
+    std::optional<std::uint64_t> DroppedReplies() const { return Querier_->RoundDroppedReplies(); }
 
 signals:
     void ServerDone(const TServerResult& result);

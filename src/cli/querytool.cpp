@@ -238,6 +238,11 @@ void TQueryTool::Query(const QList<TQueryTarget>& targets)
     connect(Run_.get(), &TQueryRun::ServerDone, this, &TQueryTool::ServerDone);
     connect(Run_.get(), &TQueryRun::Finished, this, [this] {
         DrawProgress(true);
+        // Servers that answered into a full socket look dead: say why, once.
+        const std::uint64_t dropped = Run_->DroppedReplies().value_or(0);
+        if (dropped > 0) {
+            Message(DroppedRepliesText(dropped));
+        }
         End(Run_->AnsweredCount() == Run_->Total() ? 0 : 1);
     });
     Run_->Start(targets);

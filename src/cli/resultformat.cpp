@@ -62,18 +62,45 @@ void WriteRules(TJsonWriter& json, const TRuleList& rules)
     json.Key("rules").BeginArray();
     for (const TRule& rule : rules) {
         json.BeginObject();
-        json.Key("Name").Bytes(rule.Name);
-        json.Key("Value").Bytes(rule.Value);
+        json.Key("name").Bytes(rule.Name);
+        json.Key("value").Bytes(rule.Value);
         json.EndObject();
     }
     json.EndArray();
 }
 
-void WriteTable(TJsonWriter& json, const char* key, const THeaderArray& rows)
+// Keys for a Tribes table's columns: the server's headings in lower case,
+// other characters as "_" ("Name" gives "name", "Ping" "ping"); a heading
+// with nothing to use, or one seen before, gives "column_N".
+QList<QByteArray> ColumnKeys(const THeader& header, qsizetype columns)
+{
+    QList<QByteArray> keys;
+    for (qsizetype i = 0; i < columns; ++i) {
+        QByteArray key;
+        for (const char c : header.value(i).trimmed()) {
+            const bool word =
+                (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+            key += word ? char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) : '_';
+        }
+        if (key.isEmpty() || keys.contains(key)) {
+            key = "column_" + QByteArray::number(i + 1);
+        }
+        keys << key;
+    }
+    return keys;
+}
+
+// A Tribes table: one object per row, keyed by the column's heading.
+void WriteTable(TJsonWriter& json, const char* key, const THeader& header, const THeaderArray& rows)
 {
     json.Key(key).BeginArray();
     for (const THeader& row : rows) {
-        json.StringList(row);
+        const QList<QByteArray> keys = ColumnKeys(header, row.size());
+        json.BeginObject();
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            json.Key(keys[i].constData()).Bytes(row[i]);
+        }
+        json.EndObject();
     }
     json.EndArray();
 }
@@ -92,9 +119,9 @@ void WriteQuakePlayers(TJsonWriter& json, const QList<TQ3AServer::TPlayer>& play
     json.Key("players").BeginArray();
     for (const TQ3AServer::TPlayer& p : players) {
         json.BeginObject();
-        json.Key("Frags").Number(p.Frags);
-        json.Key("Ping").Number(p.Ping);
-        json.Key("Name").Bytes(p.Name);
+        json.Key("name").Bytes(p.Name);
+        json.Key("frags").Number(p.Frags);
+        json.Key("ping").Number(p.Ping);
         json.EndObject();
     }
     json.EndArray();
@@ -104,7 +131,6 @@ void WriteRecords(TJsonWriter& json, const TServerResult& r)
 {
     if (r.Q3) {
         WriteQuakePlayers(json, r.Q3->Players);
-        WriteRules(json, r.Q3->Rules);
         json.Key("records").BeginObject();
         json.Key("TQ3AServer").BeginObject();
         WriteQuakeFields(json, *r.Q3);
@@ -114,7 +140,6 @@ void WriteRecords(TJsonWriter& json, const TServerResult& r)
         json.EndObject();
     } else if (r.Q2) {
         WriteQuakePlayers(json, r.Q2->Players);
-        WriteRules(json, r.Q2->Rules);
         json.Key("records").BeginObject();
         json.Key("TQ2Server").BeginObject();
         WriteQuakeFields(json, *r.Q2);
@@ -126,18 +151,17 @@ void WriteRecords(TJsonWriter& json, const TServerResult& r)
         json.Key("players").BeginArray();
         for (const TQWServer::TPlayer& p : r.QW->Players) {
             json.BeginObject();
-            json.Key("UserID").Number(p.UserID);
-            json.Key("Frags").Number(p.Frags);
-            json.Key("Time").Number(p.Time);
-            json.Key("Ping").Number(p.Ping);
-            json.Key("Name").Bytes(p.Name);
-            json.Key("Skin").Bytes(p.Skin);
-            json.Key("TopColor").Number(p.TopColor);
-            json.Key("BottomColor").Number(p.BottomColor);
+            json.Key("name").Bytes(p.Name);
+            json.Key("frags").Number(p.Frags);
+            json.Key("ping").Number(p.Ping);
+            json.Key("time").Number(p.Time);
+            json.Key("user_id").Number(p.UserID);
+            json.Key("skin").Bytes(p.Skin);
+            json.Key("top_color").Number(p.TopColor);
+            json.Key("bottom_color").Number(p.BottomColor);
             json.EndObject();
         }
         json.EndArray();
-        WriteRules(json, r.QW->Rules);
         json.Key("records").BeginObject();
         json.Key("TQWServer").BeginObject();
         WriteQuakeFields(json, *r.QW);
@@ -151,14 +175,13 @@ void WriteRecords(TJsonWriter& json, const TServerResult& r)
         for (const THLPlayers::TPlayer& p :
              r.HLPlayers ? r.HLPlayers->Players : QList<THLPlayers::TPlayer>{}) {
             json.BeginObject();
-            json.Key("Index").Number(p.Index);
-            json.Key("Name").Bytes(p.Name);
-            json.Key("Score").Number(p.Score);
-            json.Key("Time").Real(p.Time);
+            json.Key("name").Bytes(p.Name);
+            json.Key("score").Number(p.Score);
+            json.Key("time").Real(p.Time);
+            json.Key("index").Number(p.Index);
             json.EndObject();
         }
         json.EndArray();
-        WriteRules(json, r.HLRules ? r.HLRules->Rules : TRuleList{});
         const THLInfo& i = *r.HLInfo;
         json.Key("records").BeginObject();
         json.Key("THLInfo").BeginObject();
@@ -195,8 +218,8 @@ void WriteRecords(TJsonWriter& json, const TServerResult& r)
         json.EndObject();
     } else if (r.Tribes) {
         const TTribesServer& t = *r.Tribes;
-        WriteTable(json, "players", t.Players.Rows);
-        WriteTable(json, "teams", t.Teams.Rows);
+        WriteTable(json, "players", t.Players.Header, t.Players.Rows);
+        WriteTable(json, "teams", t.Teams.Header, t.Teams.Rows);
         json.Key("records").BeginObject();
         json.Key("TTribesServer").BeginObject();
         json.Key("Version").Bytes(t.Version);
@@ -224,17 +247,17 @@ void WriteRecords(TJsonWriter& json, const TServerResult& r)
         json.Key("players").BeginArray();
         for (const TT2Server::TPlayer& p : t ? t->Players : QList<TT2Server::TPlayer>{}) {
             json.BeginObject();
-            json.Key("Name").Bytes(p.Name);
-            json.Key("Team").Bytes(p.Team);
-            json.Key("Score").Number(p.Score);
+            json.Key("name").Bytes(p.Name);
+            json.Key("team").Bytes(p.Team);
+            json.Key("score").Number(p.Score);
             json.EndObject();
         }
         json.EndArray();
         json.Key("teams").BeginArray();
         for (const TT2Server::TTeam& team : t ? t->Teams : QList<TT2Server::TTeam>{}) {
             json.BeginObject();
-            json.Key("Name").Bytes(team.Name);
-            json.Key("Score").Number(team.Score);
+            json.Key("name").Bytes(team.Name);
+            json.Key("score").Number(team.Score);
             json.EndObject();
         }
         json.EndArray();
@@ -496,6 +519,7 @@ QByteArray FormatJson(const TServerResult& result)
         json.Key("max_players").Number(s.MaxPlayers);
         json.Key("game_dir").Bytes(s.GameName);
         json.Key("version").Bytes(s.Version);
+        WriteRules(json, RulesOf(result));
         WriteRecords(json, result);
     }
     json.EndObject();

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "core/querypacer.h"
+#include "model/udpendpoint.h"
 
 namespace {
 
@@ -130,7 +131,38 @@ void TServerQuerier::StartRound(QList<std::int32_t> ids)
 {
     ResetRetries();
     ResetProgress();
+    DroppedAtRoundStart_ = DroppedReplies();
     Pacer_->Start(std::move(ids));
+}
+
+std::optional<std::uint64_t> TServerQuerier::DroppedReplies() const
+{
+    std::uint64_t dropped = 0;
+    for (const TComponent& component : Components_) {
+        const std::optional<std::uint64_t> count = component.Engine->Endpoint().DroppedDatagrams();
+        if (!count) {
+            return std::nullopt;
+        }
+        dropped += *count;
+    }
+    return dropped;
+}
+
+std::optional<std::uint64_t> TServerQuerier::RoundDroppedReplies() const
+{
+    const std::optional<std::uint64_t> now = DroppedReplies();
+    if (!now || !DroppedAtRoundStart_) {
+        return std::nullopt;
+    }
+    return *now - *DroppedAtRoundStart_;
+}
+
+QString DroppedRepliesText(std::uint64_t dropped)
+{
+    return QStringLiteral("%1 %2 dropped by the system: lower the concurrency, or raise "
+                          "net.core.rmem_max")
+        .arg(dropped)
+        .arg(dropped == 1 ? QStringLiteral("reply was") : QStringLiteral("replies were"));
 }
 
 void TServerQuerier::Query(std::int32_t id)

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "core/queryreply.h"
@@ -93,6 +94,10 @@ public:
     bool IsIdle() const;
     // Re-sends of the server's first query since its retries were reset.
     int RetryCount(std::int32_t id) const;
+    // Replies the system dropped on the components' sockets since the round
+    // started, because they came faster than they were read; nothing when
+    // the system does not say.
+    std::optional<std::uint64_t> RoundDroppedReplies() const;
 
     // The component named Name (a step's Component), or nullptr.
     TBasicQuery* Component(const QString& name) const;
@@ -162,6 +167,7 @@ private:
     void CountEnded(bool ended);
     void CheckRoundFinished();
     void CheckIdle();
+    std::optional<std::uint64_t> DroppedReplies() const;
 
     TTargets Targets_;
     TLimitsSource Limits_;
@@ -178,4 +184,9 @@ private:
     int Sent_ = 0;
     int Outstanding_ = 0;
     bool RoundOpen_ = false;
+    std::optional<std::uint64_t> DroppedAtRoundStart_;
 };
+
+// What the browser and morvix-query say, once, when a round lost replies
+// that way.
+QString DroppedRepliesText(std::uint64_t dropped);

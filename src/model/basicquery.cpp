@@ -1,7 +1,5 @@
 #include "model/basicquery.h"
 
-#include <QElapsedTimer>
-
 #include <utility>
 
 #include "model/udpendpoint.h"
@@ -38,12 +36,7 @@ std::uint16_t TBasicQuery::LocalPort() const
 
 std::uint32_t TBasicQuery::TickCount()
 {
-    static QElapsedTimer clock = [] {
-        QElapsedTimer started;
-        started.start();
-        return started;
-    }();
-    return std::uint32_t(clock.elapsed());
+    return TUdpEndpoint::TickCount();
 }
 
 bool TBasicQuery::IsDottedQuad(QStringView text)
@@ -113,6 +106,7 @@ void TBasicQuery::Transmit(TActiveIt entry, const QByteArray& packet)
         return; // no such port: the request simply times out
     }
     entry->Sent = true;
+    entry->ReadBeforeSend = Endpoint_->DatagramsRead();
     Pending_[SenderKey(entry->Address, std::uint16_t(port))].push_back(entry);
     Endpoint_->Send(entry->Address, std::uint16_t(port), packet);
 }
@@ -124,9 +118,14 @@ void TBasicQuery::DataReceived(const TDatagram& datagram)
         return; // late, duplicate or unknown: dropped without an event
     }
     const TActiveIt entry = pending->front();
+    if (datagram.Serial <= entry->ReadBeforeSend) {
+        // Read before this request left (a handler of the same batch sent
+        // it): a late or repeated answer to an earlier one. The requests of
+        // a sender are sent in order, so no pending one is older.
+        return;
+    }
     Unmatch(entry);
 
-    const std::uint32_t now = TickCount();
     if (datagram.Truncated) {
         const QString failure = QStringLiteral("The reply does not fit the %1-byte receive buffer.")
                                     .arg(ReceiveBufferSize);
@@ -146,12 +145,21 @@ void TBasicQuery::DataReceived(const TDatagram& datagram)
     }
 
     entry->Reply.Status = rsAnswered;
-    entry->Reply.Ticks = now - entry->Reply.Ticks;
+    entry->Reply.Ticks = datagram.ReceivedAt - entry->Reply.Ticks;
+    const std::uint64_t serial = entry->Serial;
     const TBasicData reply{entry->Reply.Host, entry->Reply.Port, entry->Reply.Ticks,
                            entry->Reply.Tag, datagram.Data};
     const TBasicData* outer = std::exchange(ReplyInProgress_, &reply);
     ProcessReply(reply);
     ReplyInProgress_ = outer;
+    if (FreeSlotOnAnswer_ && !Scanning_) {
+        // Looked up again: a handler that ran the event loop may have let a
+        // scan remove it. Inside a scan only the scan removes entries.
+        const TActiveIt still = Live_.value(serial, Active_.end());
+        if (still != Active_.end()) {
+            RemoveActive(still);
+        }
+    }
 }
 
 void TBasicQuery::Scan()

@@ -58,7 +58,15 @@ public:
     std::int32_t MaxQueries() const { return MaxQueries_; }
     void SetMaxQueries(std::int32_t value);
 
-    // Requests in the active list; answered ones count until the next scan.
+    // Whether an answered request leaves the active list, and frees its slot
+    // for the next waiting one, as soon as its reply is decoded. Off (the
+    // browser's way), answered requests count against MaxQueries until the
+    // next scan.
+    bool FreeSlotOnAnswer() const { return FreeSlotOnAnswer_; }
+    void SetFreeSlotOnAnswer(bool value) { FreeSlotOnAnswer_ = value; }
+
+    // Requests in the active list; answered ones count until the next scan
+    // unless FreeSlotOnAnswer.
     std::int32_t CurrentQueries() const { return std::int32_t(Active_.size()); }
     // Requests waiting for a free slot.
     std::int32_t WaitingQueries() const { return std::int32_t(Waiting_.size()); }
@@ -119,7 +127,8 @@ private:
     {
         TReply Reply;
         std::uint64_t Serial = 0;
-        std::uint32_t Address = 0; // IPv4, once known
+        std::uint32_t Address = 0;        // IPv4, once known
+        std::uint64_t ReadBeforeSend = 0; // the endpoint's reads when it was sent
         bool Sent = false;
     };
     using TActiveList = std::list<TActive>;
@@ -161,4 +170,5 @@ private:
     const TBasicData* ReplyInProgress_ = nullptr;
     QString ReadFailure_;
     bool Scanning_ = false;
+    bool FreeSlotOnAnswer_ = false;
 };

@@ -1,11 +1,20 @@
 #include "model/udpendpoint.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QUdpSocket>
 
 #include <cstdio>
+#include <vector>
+
+#include <linux/sock_diag.h>
+#include <sys/socket.h>
+
+#ifndef SO_MEMINFO
+#define SO_MEMINFO 55
+#endif
 
 TUdpEndpoint::TUdpEndpoint(QObject* parent, std::uint16_t localPort)
     : QObject(parent), Socket_(new QUdpSocket(this))
@@ -16,6 +25,8 @@ TUdpEndpoint::TUdpEndpoint(QObject* parent, std::uint16_t localPort)
     Socket_->setProxy(QNetworkProxy::NoProxy);
     if (!Socket_->bind(QHostAddress(QHostAddress::AnyIPv4), localPort)) {
         Error_ = Socket_->errorString();
+    } else {
+        SetReceiveBufferSize(BurstReceiveBuffer);
     }
     connect(Socket_, &QUdpSocket::readyRead, this, &TUdpEndpoint::ReadPending);
 }
@@ -35,6 +46,44 @@ QString TUdpEndpoint::ErrorString() const
     return Error_;
 }
 
+int TUdpEndpoint::ReceiveBufferSize() const
+{
+    return qMax(0, Socket_->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt());
+}
+
+int TUdpEndpoint::SetReceiveBufferSize(int bytes)
+{
+    Socket_->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, bytes);
+    return ReceiveBufferSize();
+}
+
+std::optional<std::uint64_t> TUdpEndpoint::DroppedDatagrams() const
+{
+    // The socket's own drop counter, the one /proc/net/udp shows; it needs
+    // no privileges.
+    const qintptr descriptor = Socket_->socketDescriptor();
+    if (descriptor < 0) {
+        return std::nullopt;
+    }
+    std::uint32_t memory[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof memory;
+    if (getsockopt(int(descriptor), SOL_SOCKET, SO_MEMINFO, memory, &length) != 0 ||
+        length <= socklen_t(SK_MEMINFO_DROPS * sizeof memory[0])) {
+        return std::nullopt;
+    }
+    return memory[SK_MEMINFO_DROPS];
+}
+
+std::uint32_t TUdpEndpoint::TickCount()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return std::uint32_t(clock.elapsed());
+}
+
 bool TUdpEndpoint::Send(std::uint32_t address, std::uint16_t port, const QByteArray& packet)
 {
     if (Socket_->writeDatagram(packet, QHostAddress(address), port) != packet.size()) {
@@ -46,6 +95,12 @@ bool TUdpEndpoint::Send(std::uint32_t address, std::uint16_t port, const QByteAr
 
 void TUdpEndpoint::ReadPending()
 {
+    // Everything waiting is read before anything is decoded: decoding a
+    // burst takes longer than the burst takes to arrive, and what the
+    // socket does not hold the system drops. The time of each datagram is
+    // taken as it is read, so its round trip does not include the decoding
+    // of those read before it.
+    std::vector<TDatagram> batch;
     while (Socket_->hasPendingDatagrams()) {
         // Read into one reused buffer, one byte longer than what is taken (a
         // datagram that fills it was longer), and copied out at its own
@@ -61,6 +116,8 @@ void TUdpEndpoint::ReadPending()
         if (size < 0) {
             break; // a failed read names no sender, so it answers nothing
         }
+        datagram.ReceivedAt = TickCount();
+        datagram.Serial = ++Read_;
         bool isIPv4 = false;
         datagram.Address = sender.toIPv4Address(&isIPv4);
         if (!isIPv4) {
@@ -69,7 +126,15 @@ void TUdpEndpoint::ReadPending()
         datagram.Truncated = MaxDatagramSize_ > 0 && size > MaxDatagramSize_;
         datagram.Data =
             QByteArray(Buffer_.constData(), datagram.Truncated ? MaxDatagramSize_ : size);
+        batch.push_back(std::move(datagram));
+    }
+    // A handler may delete the endpoint (its owner went away).
+    const QPointer<TUdpEndpoint> self(this);
+    for (const TDatagram& datagram : batch) {
         emit DatagramReceived(datagram);
+        if (!self) {
+            return;
+        }
     }
 }
 

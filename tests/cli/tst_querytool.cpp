@@ -108,6 +108,8 @@ private slots:
     void everyGame_data();
     void everyGame();
     void halfLifeChain();
+    void jsonPlayersAndRules_data();
+    void jsonPlayersAndRules();
     void usageErrors_data();
     void usageErrors();
     void masters_data();
@@ -189,8 +191,8 @@ void TestQueryTool::everyGame()
     if (firstJson.contains("rules")) {
         QCOMPARE(ruleLines, firstJson["rules"].toArray().size());
         const QJsonObject rule = firstJson["rules"].toArray().first().toObject();
-        QCOMPARE(rules.Lines().value(1), "    " + rule["Name"].toString().toUtf8() + '=' +
-                                             rule["Value"].toString().toUtf8());
+        QCOMPARE(rules.Lines().value(1), "    " + rule["name"].toString().toUtf8() + '=' +
+                                             rule["value"].toString().toUtf8());
     }
 }
 
@@ -205,16 +207,117 @@ void TestQueryTool::halfLifeChain()
     QCOMPARE(players.size(), server->State().HLPlayers.Players.size());
     for (qsizetype i = 0; i < players.size(); ++i) {
         const THLPlayers::TPlayer& expected = server->State().HLPlayers.Players[i];
-        QCOMPARE(players[i]["Name"].toString().toLatin1(), expected.Name);
-        QCOMPARE(players[i]["Score"].toInt(), expected.Score);
-        QCOMPARE(players[i]["Time"].toDouble(), double(expected.Time));
+        QCOMPARE(players[i]["name"].toString().toLatin1(), expected.Name);
+        QCOMPARE(players[i]["score"].toInt(), expected.Score);
+        QCOMPARE(players[i]["time"].toDouble(), double(expected.Time));
     }
     const QJsonArray rules = object["rules"].toArray();
     QCOMPARE(rules.size(), server->State().HLRules.Rules.size());
-    QCOMPARE(rules.last()["Name"].toString().toLatin1(), server->State().HLRules.Rules.last().Name);
+    QCOMPARE(rules.last()["name"].toString().toLatin1(), server->State().HLRules.Rules.last().Name);
     const QJsonObject records = object["records"].toObject();
     QCOMPARE(records["THLInfo"]["GameDir"].toString().toLatin1(), server->State().HLInfo.GameDir);
     QCOMPARE(records["THLRules"]["Count"].toInt(), int(rules.size()));
+}
+
+void TestQueryTool::jsonPlayersAndRules_data()
+{
+    QTest::addColumn<int>("game");
+    QTest::addColumn<QStringList>("keys"); // what every player object holds
+    const QStringList quake{"name", "frags", "ping"};
+    QTest::newRow("q3") << int(gtQuake3) << quake;
+    QTest::newRow("q2") << int(gtQuake2) << quake;
+    QTest::newRow("sof") << int(gtSoF) << quake;
+    QTest::newRow("qw") << int(gtQuakeWorld)
+                        << QStringList{"name",    "frags", "ping",      "time",
+                                       "user_id", "skin",  "top_color", "bottom_color"};
+    QTest::newRow("hl") << int(gtHalfLife) << QStringList{"name", "score", "time", "index"};
+    QTest::newRow("tribes") << int(gtTribes) << QStringList{"name", "team", "score", "ping", "pl"};
+    QTest::newRow("t2") << int(gtTribes2) << QStringList{"name", "team", "score"};
+}
+
+void TestQueryTool::jsonPlayersAndRules()
+{
+    // Scripts read .players[].name, .rules[].name and .rules[].value the
+    // same way for every game.
+    QFETCH(int, game);
+    QFETCH(QStringList, keys);
+    TSim sim(Servers(TGameType(game), 6));
+    // A server with players; their scores (frags) in order.
+    const TSimServer* server = nullptr;
+    for (const TSimServer* candidate : sim.Simulator.Servers()) {
+        if (candidate->State().PlayerCount() > 0) {
+            server = candidate;
+            break;
+        }
+    }
+    QVERIFY(server);
+    const TSimGameState& state = server->State();
+    QList<QJsonValue> scores;
+    TRuleList rules;
+    const auto frags = [&](const auto& players) {
+        for (const auto& p : players) {
+            scores << QJsonValue(p.Frags);
+        }
+    };
+    switch (game) {
+    case gtQuake3:
+        frags(state.Q3.Players);
+        rules = state.Q3.Rules;
+        break;
+    case gtQuakeWorld:
+        frags(state.QW.Players);
+        rules = state.QW.Rules;
+        break;
+    case gtHalfLife:
+        for (const THLPlayers::TPlayer& p : state.HLPlayers.Players) {
+            scores << QJsonValue(p.Score);
+        }
+        rules = state.HLRules.Rules;
+        break;
+    case gtTribes:
+        for (const THeader& row : state.Tribes.Players.Rows) {
+            scores << QJsonValue(QString::fromLatin1(row.value(2)));
+        }
+        break;
+    case gtTribes2:
+        for (const TT2Server::TPlayer& p : state.T2Info.Players) {
+            scores << QJsonValue(p.Score);
+        }
+        break;
+    default:
+        frags(state.Q2.Players);
+        rules = state.Q2.Rules;
+    }
+    const QString scoreKey = keys.contains(u"frags") ? QStringLiteral("frags") : "score";
+    const TRun run = Run(
+        {"--json", GameInfo(game)->ShortName, QStringLiteral("127.0.0.1:%1").arg(server->Port())});
+    QCOMPARE(run.Status, 0);
+    const QJsonObject object = run.Objects().value(0);
+    const QJsonArray players = object["players"].toArray();
+    QCOMPARE(players.size(), scores.size());
+    for (qsizetype i = 0; i < players.size(); ++i) {
+        QStringList held = players[i].toObject().keys();
+        QStringList wanted = keys;
+        held.sort();
+        wanted.sort();
+        QCOMPARE(held, wanted);
+        QVERIFY(!players[i]["name"].toString().isEmpty());
+        QCOMPARE(players[i][scoreKey], scores[i]);
+    }
+    const QJsonArray ruleArray = object["rules"].toArray();
+    QVERIFY(!ruleArray.isEmpty());
+    for (const QJsonValue& rule : ruleArray) {
+        QStringList held = rule.toObject().keys();
+        held.sort();
+        QCOMPARE(held, (QStringList{"name", "value"}));
+    }
+    if (!rules.isEmpty()) {
+        QCOMPARE(ruleArray.size(), rules.size());
+        QCOMPARE(ruleArray.last()["name"].toString().toLatin1(), rules.last().Name);
+        QCOMPARE(ruleArray.last()["value"].toString().toLatin1(), rules.last().Value);
+    }
+    // The decoders' records are still there, under their own names.
+    QVERIFY(!object["records"].toObject().isEmpty());
 }
 
 void TestQueryTool::usageErrors_data()

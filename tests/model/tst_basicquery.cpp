@@ -1,16 +1,81 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QHostInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "model/udpendpoint.h"
 
 #include "fakeudpserver.h"
 #include "rawquery.h"
 
 using TBehaviour = TFakeUdpServer::TBehaviour;
+
+namespace {
+
+// Loopback game servers that keep their answers until every expected
+// request has come, then send them all in one go, as a few thousand real
+// servers asked at once do: the engine reads none of them before the last
+// has left. Each reply is "<tag> " padded to ReplySize bytes.
+class TBurstServers : public QObject
+{
+public:
+    TBurstServers(int servers, int expected, int replySize)
+        : Expected_(expected), ReplySize_(replySize)
+    {
+        for (int i = 0; i < servers; ++i) {
+            auto socket = std::make_unique<QUdpSocket>();
+            QVERIFY(socket->bind(QHostAddress::LocalHost, 0));
+            connect(socket.get(), &QUdpSocket::readyRead, this,
+                    [this, s = socket.get()] { Read(*s); });
+            Sockets_.push_back(std::move(socket));
+        }
+    }
+
+    std::uint16_t Port(int server) const { return Sockets_[server]->localPort(); }
+    bool Sent() const { return Sent_; }
+
+private:
+    struct TRequest
+    {
+        QUdpSocket* Socket;
+        QHostAddress From;
+        std::uint16_t Port;
+        QByteArray Data;
+    };
+
+    void Read(QUdpSocket& socket)
+    {
+        while (socket.hasPendingDatagrams()) {
+            TRequest request{&socket, {}, 0, QByteArray(int(socket.pendingDatagramSize()), 0)};
+            socket.readDatagram(request.Data.data(), request.Data.size(), &request.From,
+                                &request.Port);
+            Requests_.push_back(std::move(request));
+        }
+        if (!Sent_ && int(Requests_.size()) == Expected_) {
+            Sent_ = true;
+            for (const TRequest& r : Requests_) {
+                r.Socket->writeDatagram((r.Data + ' ').leftJustified(ReplySize_, '.'), r.From,
+                                        r.Port);
+            }
+        }
+    }
+
+    std::vector<std::unique_ptr<QUdpSocket>> Sockets_;
+    std::vector<TRequest> Requests_;
+    int Expected_;
+    int ReplySize_;
+    bool Sent_ = false;
+};
+
+} // namespace
 
 class TestBasicQuery : public QObject
 {
@@ -38,6 +103,12 @@ private slots:
     void unresolvableNameSendsNothing();
     void scanStopsWhenIdle();
     void destroyedWhileResolving();
+    void burstEveryReplyAnswered_data();
+    void burstEveryReplyAnswered();
+    void roundTripTakenWhenRead();
+    void replyReadBeforeRequestLeft();
+    void slotFreedOnAnswer_data();
+    void slotFreedOnAnswer();
 
 private:
     // Waits until Probe has answered a query: datagrams sent to the engine
@@ -468,6 +539,150 @@ void TestBasicQuery::destroyedWhileResolving()
     QHostInfo::lookupHost(QStringLiteral("localhost"), this,
                           [&](const QHostInfo&) { resolved = true; });
     QTRY_VERIFY_WITH_TIMEOUT(resolved, 5000);
+}
+
+void TestBasicQuery::burstEveryReplyAnswered_data()
+{
+    QTest::addColumn<int>("servers");
+    QTest::addColumn<int>("perServer");
+    QTest::addColumn<int>("replySize");
+    // A Quake 3 status reply with a few players is some 600 bytes.
+    QTest::newRow("3000 replies of 600 bytes from 100 servers") << 100 << 30 << 600;
+    QTest::newRow("2000 replies of 1400 bytes from 500 servers") << 500 << 4 << 1400;
+}
+
+void TestBasicQuery::burstEveryReplyAnswered()
+{
+    QFETCH(int, servers);
+    QFETCH(int, perServer);
+    QFETCH(int, replySize);
+    // Where the system caps every socket's buffer below a burst's, no
+    // program can read one whole (the drop is counted and reported instead).
+    QFile cap(QStringLiteral("/proc/sys/net/core/rmem_max"));
+    if (cap.open(QIODevice::ReadOnly) &&
+        2 * cap.readAll().trimmed().toLongLong() < TUdpEndpoint::BurstReceiveBuffer) {
+        QSKIP("net.core.rmem_max is below a burst's receive buffer");
+    }
+    TRawQuery query;
+    const int total = servers * perServer;
+    TBurstServers burst(servers, total, replySize);
+    query.SetMaxQueries(0);
+    query.SetTimeout(5000);
+    QSignalSpy timedOut(&query, &TBasicQuery::OnTimeout);
+    QList<int> answers(total, 0);
+    int answered = 0;
+    connect(&query, &TRawQuery::OnComplete, this, [&](const TBasicData& reply) {
+        ++answers[reply.Tag];
+        ++answered;
+        QCOMPARE(reply.Data.left(reply.Data.indexOf(' ')), QByteArray::number(reply.Tag));
+    });
+    query.SetHostname(QStringLiteral("127.0.0.1"));
+    for (int tag = 0; tag < total; ++tag) {
+        query.SetPort(burst.Port(tag % servers));
+        query.Packet = QByteArray::number(tag);
+        query.Query(tag);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(burst.Sent(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(answered + int(timedOut.count()), total, 10000);
+    QCOMPARE(query.Endpoint().DroppedDatagrams().value_or(0), 0u);
+    QCOMPARE(timedOut.count(), 0);
+    QCOMPARE(answers, QList<int>(total, 1));
+}
+
+void TestBasicQuery::roundTripTakenWhenRead()
+{
+    // Two replies arrive together; decoding the first takes long. The
+    // second's round trip is that of its datagram, not of its wait behind
+    // the first one's decoding.
+    TBurstServers burst(2, 2, 64);
+    TRawQuery query;
+    query.SetHostname(QStringLiteral("127.0.0.1"));
+    constexpr qint64 decodingMs = 300;
+    QList<TBasicData> replies;
+    connect(&query, &TRawQuery::OnComplete, this, [&](const TBasicData& reply) {
+        if (replies.isEmpty()) {
+            QElapsedTimer busy;
+            busy.start();
+            while (busy.elapsed() < decodingMs) {
+            }
+        }
+        replies << reply;
+    });
+    for (int tag = 0; tag < 2; ++tag) {
+        query.SetPort(burst.Port(tag));
+        query.Query(tag);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 2, 5000);
+    QVERIFY2(replies[1].Ping < decodingMs, qPrintable(QString::number(replies[1].Ping)));
+}
+
+void TestBasicQuery::replyReadBeforeRequestLeft()
+{
+    // A server answers twice; both datagrams are read together. The first
+    // answer's handler asks the server again at once: the repeated answer,
+    // read before that request left, is not taken for its reply.
+    TFakeUdpServer server;
+    int served = 0;
+    server.SetResponder([&](const QByteArray&) {
+        const QByteArray reply = "answer " + QByteArray::number(++served);
+        return QList<QByteArray>{reply, reply};
+    });
+    TRawQuery query;
+    query.SetHostname(server.Address());
+    query.SetPort(server.Port());
+    QList<TBasicData> replies;
+    connect(&query, &TRawQuery::OnComplete, this, [&](const TBasicData& reply) {
+        replies << reply;
+        if (replies.size() == 1) {
+            query.Query(2);
+        }
+    });
+    query.Query(1);
+    QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 2, 5000);
+    QCOMPARE(replies[0].Data, QByteArray("answer 1"));
+    QCOMPARE(replies[1].Tag, 2);
+    QCOMPARE(replies[1].Data, QByteArray("answer 2"));
+}
+
+void TestBasicQuery::slotFreedOnAnswer_data()
+{
+    QTest::addColumn<bool>("freeOnAnswer");
+    QTest::newRow("freed at the answer") << true;
+    QTest::newRow("kept until the scan") << false;
+}
+
+void TestBasicQuery::slotFreedOnAnswer()
+{
+    // Two slots: one held by a silent server until the first scan times it
+    // out, the other cycles through five queries of an answering server.
+    // Freed at the answer, all five are answered before that scan; kept
+    // until the scan, each waits for one.
+    QFETCH(bool, freeOnAnswer);
+    TFakeUdpServer silent;
+    silent.SetBehaviour(TBehaviour::Silent);
+    TFakeUdpServer server;
+    server.SetReply("here");
+    TRawQuery query;
+    query.SetFreeSlotOnAnswer(freeOnAnswer);
+    query.SetMaxQueries(2);
+    query.SetTimeout(50);
+    QList<int> events; // tags; -1 for the silent server's time-out
+    connect(&query, &TRawQuery::OnComplete, this,
+            [&](const TBasicData& reply) { events << reply.Tag; });
+    connect(&query, &TBasicQuery::OnTimeout, this, [&](const TBasicData& reply) {
+        events << (reply.Port == int(silent.Port()) ? -1 : -2);
+    });
+    query.SetHostname(silent.Address());
+    query.SetPort(silent.Port());
+    query.Query(-1);
+    query.SetPort(server.Port());
+    for (int tag = 1; tag <= 5; ++tag) {
+        query.Query(tag);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(events.contains(5) && events.contains(-1), 5000);
+    QVERIFY2(!events.contains(-2), "an answering server's query timed out");
+    QCOMPARE(events.indexOf(-1) > events.indexOf(5), freeOnAnswer);
+    QTRY_COMPARE(query.CurrentQueries(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestBasicQuery)

@@ -171,6 +171,9 @@ void TBasicQuery::Scan()
         return;
     }
     Scanning_ = true;
+    // A reply already read but not yet handed on may be the answer of any
+    // pending request: time-outs wait for the next scan.
+    const bool readNotHandedOn = Endpoint_->Backlog() > 0;
     // From the last entry down to the first; entries that handlers add during
     // the walk are appended after the starting point and wait for the next
     // scan. Nothing but the scan removes entries while it runs, so the next
@@ -182,7 +185,7 @@ void TBasicQuery::Scan()
         const TReply& reply = current->Reply;
         if (reply.Status != rsPending) {
             RemoveActive(current);
-        } else if (TickCount() - reply.Ticks >= Timeout_) {
+        } else if (TickCount() - reply.Ticks >= Timeout_ && !readNotHandedOn) {
             TimedOut(current);
         }
         current = before;

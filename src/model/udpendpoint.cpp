@@ -7,7 +7,6 @@
 #include <QUdpSocket>
 
 #include <cstdio>
-#include <vector>
 
 #include <linux/sock_diag.h>
 #include <sys/socket.h>
@@ -29,6 +28,9 @@ TUdpEndpoint::TUdpEndpoint(QObject* parent, std::uint16_t localPort)
         SetReceiveBufferSize(BurstReceiveBuffer);
     }
     connect(Socket_, &QUdpSocket::readyRead, this, &TUdpEndpoint::ReadPending);
+    Continue_.setSingleShot(true);
+    Continue_.setInterval(0);
+    connect(&Continue_, &QTimer::timeout, this, &TUdpEndpoint::Deliver);
 }
 
 bool TUdpEndpoint::IsBound() const
@@ -100,7 +102,6 @@ void TUdpEndpoint::ReadPending()
     // socket does not hold the system drops. The time of each datagram is
     // taken as it is read, so its round trip does not include the decoding
     // of those read before it.
-    std::vector<TDatagram> batch;
     while (Socket_->hasPendingDatagrams()) {
         // Read into one reused buffer, one byte longer than what is taken (a
         // datagram that fills it was longer), and copied out at its own
@@ -126,11 +127,25 @@ void TUdpEndpoint::ReadPending()
         datagram.Truncated = MaxDatagramSize_ > 0 && size > MaxDatagramSize_;
         datagram.Data =
             QByteArray(Buffer_.constData(), datagram.Truncated ? MaxDatagramSize_ : size);
-        batch.push_back(std::move(datagram));
+        Backlog_.push_back(std::move(datagram));
     }
-    // A handler may delete the endpoint (its owner went away).
+    Deliver();
+}
+
+void TUdpEndpoint::Deliver()
+{
+    QElapsedTimer slice;
+    slice.start();
+    // A handler may delete the endpoint (its owner went away), or run the
+    // event loop, which reads and delivers from the same backlog.
     const QPointer<TUdpEndpoint> self(this);
-    for (const TDatagram& datagram : batch) {
+    while (!Backlog_.empty()) {
+        if (slice.elapsed() >= DeliverySliceMs) {
+            Continue_.start();
+            return;
+        }
+        const TDatagram datagram = std::move(Backlog_.front());
+        Backlog_.pop_front();
         emit DatagramReceived(datagram);
         if (!self) {
             return;

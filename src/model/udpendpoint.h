@@ -5,7 +5,10 @@
 #include <QObject>
 #include <QString>
 
+#include <QTimer>
+
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 
@@ -36,7 +39,10 @@ struct TDatagram
 // BurstReceiveBuffer bytes (the system caps it at net.core.rmem_max), and
 // each time the socket is readable every datagram waiting is read into
 // memory, stamped with the time it was read, before the first is handed
-// on. What the system still had to drop is counted (DroppedDatagrams).
+// on. They are handed on for at most DeliverySliceMs per turn of the event
+// loop, the rest on the next turns, so that a burst of thousands does not
+// hold the loop (the socket is read again in between). What the system
+// still had to drop is counted (DroppedDatagrams).
 //
 // Addresses are plain 32-bit IPv4 numbers; DottedQuadText writes them in the
 // form replies are matched by ("127.0.0.1").
@@ -101,6 +107,10 @@ public:
 
     // What the socket asks for: room for a few thousand status replies.
     static constexpr int BurstReceiveBuffer = 8 * 1024 * 1024;
+    static constexpr int DeliverySliceMs = 8;
+
+    // Datagrams read and not handed on yet.
+    qsizetype Backlog() const { return qsizetype(Backlog_.size()); }
 
 signals:
     // One datagram arrived. A handler may run the event loop; datagrams that
@@ -110,10 +120,13 @@ signals:
 
 private:
     void ReadPending();
+    void Deliver();
 
     QUdpSocket* Socket_ = nullptr;
     QByteArray Buffer_;
     std::uint64_t Read_ = 0;
+    std::deque<TDatagram> Backlog_;
+    QTimer Continue_;
     qsizetype MaxDatagramSize_ = 0;
     QString Error_;
 };

@@ -1,7 +1,9 @@
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include "model/udpendpoint.h"
@@ -41,6 +43,7 @@ private slots:
     void dropsCounted();
     void burstReadBeforeHandedOn();
     void handlerDeletesEndpoint();
+    void longBurstHandedOnInSlices();
 };
 
 void TestUdpEndpoint::receiveBufferGranted_data()
@@ -138,6 +141,31 @@ void TestUdpEndpoint::handlerDeletesEndpoint()
     SendBurst(*endpoint, 20, 50);
     QTRY_VERIFY_WITH_TIMEOUT(endpoint.isNull(), 5000);
     QCOMPARE(handed, 1);
+}
+
+void TestUdpEndpoint::longBurstHandedOnInSlices()
+{
+    // Handlers that take a millisecond each: 100 of them would hold the
+    // event loop for 100 ms. The endpoint gives the loop back in between,
+    // so a timer due at the first one runs before the last.
+    TUdpEndpoint endpoint;
+    constexpr int count = 100;
+    int handed = 0;
+    int handedWhenTimerRan = -1;
+    connect(&endpoint, &TUdpEndpoint::DatagramReceived, this, [&](const TDatagram&) {
+        if (handed++ == 0) {
+            QTimer::singleShot(0, this, [&] { handedWhenTimerRan = handed; });
+        }
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.elapsed() < 1) {
+        }
+    });
+    SendBurst(endpoint, count, 100);
+    QTRY_COMPARE_WITH_TIMEOUT(handed, count, 5000);
+    QVERIFY2(handedWhenTimerRan > 0 && handedWhenTimerRan < count,
+             qPrintable(QString::number(handedWhenTimerRan)));
+    QCOMPARE(endpoint.Backlog(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestUdpEndpoint)

@@ -36,6 +36,7 @@
 #include "core/settings.h"
 #include "core/settingsio.h"
 #include "model/apppaths.h"
+#include "model/networktext.h"
 #include "protocols/hlinfoquery.h"
 #include "protocols/hlplayerquery.h"
 #include "protocols/hlrulequery.h"
@@ -62,14 +63,14 @@ void FillTable(QTreeWidget& pane, const TServerTable& table)
     pane.setColumnCount(qMax(1, int(captions.size())));
     QStringList labels;
     for (const QByteArray& caption : captions) {
-        labels << QString::fromLatin1(caption);
+        labels << TextOfBytes(caption);
     }
     pane.setHeaderLabels(labels.isEmpty() ? QStringList{QString()} : labels);
     QList<QTreeWidgetItem*> items;
     for (qsizetype row = 1; row < table.size(); ++row) {
         QStringList cells;
         for (const QByteArray& cell : table[row]) {
-            cells << QString::fromLatin1(cell);
+            cells << TextOfBytes(cell);
         }
         items << new QTreeWidgetItem(cells);
     }
@@ -223,7 +224,7 @@ void TfrmServerList::CreateEngines()
         }
         ApplyT2PingReply(*server, reply);
         server->Status = qsIdle;
-        ShowStatus(QStringLiteral("Reply from ") + QString::fromLatin1(reply.HostName));
+        ShowStatus(QStringLiteral("Reply from ") + TextOfBytes(reply.HostName));
         FollowUps_.remove(server->Id);
         SendFollowUp(
             *qT2, [this](std::int32_t tag) { qT2->Query(tag); }, server->Info);
@@ -254,7 +255,7 @@ void TfrmServerList::CreateEngines()
             return;
         }
         server->Status = qsIdle;
-        ShowStatus(QStringLiteral("Reply from ") + QString::fromLatin1(reply.Name));
+        ShowStatus(QStringLiteral("Reply from ") + TextOfBytes(reply.Name));
         ApplyHLInfoReply(*server, reply);
         FollowUps_.remove(server->Id);
         SendFollowUp(
@@ -920,7 +921,7 @@ void TfrmServerList::HandleQuakeReply(TGameType game, const TQuakeReply& reply)
 
 void TfrmServerList::RefreshServerRow(TGenericServer& server, bool countDown)
 {
-    ShowStatus(QStringLiteral("Reply from ") + QString::fromLatin1(server.Name));
+    ShowStatus(QStringLiteral("Reply from ") + TextOfBytes(server.Name));
     server.Status = qsIdle;
     server.NoReply = false;
     RefreshIcon(server);
@@ -1066,8 +1067,7 @@ void TfrmServerList::ShowServerDetails(int index)
     QList<QTreeWidgetItem*> items;
     items.reserve(server->Rules.size());
     for (const TRule& rule : server->Rules) {
-        items << new QTreeWidgetItem(
-            QStringList{QString::fromLatin1(rule.Name), QString::fromLatin1(rule.Value)});
+        items << new QTreeWidgetItem(QStringList{TextOfBytes(rule.Name), TextOfBytes(rule.Value)});
     }
     lvRules->addTopLevelItems(items);
     lvRules->setUpdatesEnabled(true);

@@ -12,6 +12,7 @@
 #include "masters/q3master.h"
 #include "masters/t2master.h"
 #include "masters/tribesmaster.h"
+#include "model/networktext.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ TMasterRequests::TMasterRequests(TfrmServerList& window, TDialogs& dialogs)
             [this](const TMasterServer& server) { Receive(gtTribes, server); });
     connect(TribesMaster_, &TTribesMaster::OnMOTD, this, [this](const QByteArray& masterName) {
         // The message of the day itself is not shown.
-        ShowAfterPending(QStringLiteral("Reply from ") + QString::fromLatin1(masterName));
+        ShowAfterPending(QStringLiteral("Reply from ") + TextOfBytes(masterName));
     });
     T2Master_ = AddMaster<TT2Master>("T2Master", gtTribes2);
     connect(T2Master_, &TT2Master::OnComplete, this,

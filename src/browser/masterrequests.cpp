@@ -101,6 +101,9 @@ TComponent* TMasterRequests::AddMaster(const char* name, TGameType game)
                          QLatin1String(TextsOf(game)->OddMaster) +
                          QStringLiteral(" Master server. Aborted request."));
     });
+    // The count restarts when a request has left; one that could not be
+    // sent (its name does not resolve) leaves the count of the last answer.
+    connect(master, &TMaster::RequestSent, this, [this] { Received_ = 0; });
     // A master that cannot be asked (its name does not resolve) is an error
     // the user sees in a message box; the program carries on.
     connect(master, &TMaster::OnError, this, [this](const QString& message) {
@@ -171,7 +174,6 @@ void TMasterRequests::RequestMaster(const QString& host, int port, TGameType gam
     master->SetHostname(host);
     master->SetPort(port);
     master->Request();
-    Received_ = 0;
 }
 
 void TMasterRequests::Receive(TGameType game, const TMasterServer& server)

@@ -1206,6 +1206,12 @@ bool TfrmServerList::LoadServerList()
         return false;
     }
     ListRead_ = true;
+    if (!ListFile_->Notice().isEmpty()) {
+        // A file moved or copied aside: told once the window is on the screen.
+        QTimer::singleShot(0, this, [this, message = ListFile_->Notice()] {
+            Dialogs_.Warning(QStringLiteral("Morvix"), message);
+        });
+    }
     Model_->Append(LoadedRows(lines, [this](const QString& host, int port, TGameType game) {
         return NewServerRecord(host, port, game);
     }));

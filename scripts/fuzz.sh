@@ -58,7 +58,8 @@ for target in "${targets[@]}"; do
     if [ -d "tests/data/fuzz/$target" ]; then
         inputs+=("tests/data/fuzz/$target")
     fi
-    options=("${limit[@]}" -rss_limit_mb=2048 -timeout=10 -max_len=65536
+    # One input taking a minute is a hang; less can be a busy machine.
+    options=("${limit[@]}" -rss_limit_mb=2048 -timeout=60 -max_len=65536
              -print_final_stats=1 -artifact_prefix="$artifacts/")
     if [ -f "fuzz/$target.dict" ]; then
         options+=(-dict="fuzz/$target.dict")

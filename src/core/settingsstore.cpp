@@ -629,9 +629,9 @@ bool TFileSettingsStore::Save()
         file.cancelWriting();
         return false;
     }
-    if (merged) {
-        Root_ = std::move(merged);
-    }
+    // The store keeps this run's own view: the file as it was loaded and this
+    // run's changes. A value written later as it was loaded is then no change
+    // of this run, whatever the file holds by now.
     Changes_.clear();
     return true;
 }

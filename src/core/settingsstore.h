@@ -95,7 +95,9 @@ public:
 // this run's changes are made to what it holds now, and the result replaces
 // it only when the whole new file was written. Keys and values this run did
 // not touch stay as the file has them, whoever wrote them since (the user by
-// hand, another program).
+// hand, another program). The store itself keeps showing this run's view
+// (the file as loaded with this run's changes), so that writing a value as
+// it was loaded is no change, also after a save.
 class TFileSettingsStore : public TSettingsStore
 {
 public:

@@ -163,6 +163,10 @@ void TestSettingsIO::wrongKinds_data()
         << main + "\\Windows\\Columns"
         << "Sizes" << TStoreValue::FromText("wide,narrow") << true
         << TEdit([](TSettingsValues& v) { v.ListLayout.Sizes = {}; });
+    QTest::newRow("column wider than any screen")
+        << main + "\\Windows\\Columns"
+        << "Sizes" << TStoreValue::FromText("300,2147483647") << true
+        << TEdit([](TSettingsValues& v) { v.ListLayout.Sizes = {}; });
     // One stored number stands for another, as in the registry.
     QTest::newRow("integer for a colour")
         << main + "\\Colors"

@@ -9,6 +9,7 @@ packages=(
   qt6-multimedia-dev qt6-webengine-dev
   libmspack-dev
   xdg-utils
+  clang libclang-rt-dev
   xvfb xauth
 )
 

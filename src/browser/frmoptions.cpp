@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "core/dialogs.h"
+#include "model/networktext.h"
 
 namespace {
 
@@ -469,7 +470,9 @@ QWidget* TfrmOptions::CreateBuddyPage()
         }
         lbBuddies->clear();
         for (const TBuddy& buddy : v.Buddies) {
-            auto* item = new QListWidgetItem(QString::fromLatin1(buddy.Pattern), lbBuddies);
+            auto* item = new QListWidgetItem(TextOfBytes(buddy.Pattern), lbBuddies);
+            // The bytes it stands for, so that listing it again keeps them.
+            item->setData(Qt::UserRole, buddy.Pattern);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
             item->setCheckState(buddy.CaseSensitive ? Qt::Checked : Qt::Unchecked);
         }
@@ -509,7 +512,8 @@ TBuddyList TfrmOptions::ListedBuddies() const
     TBuddyList buddies;
     for (int row = 0; row < lbBuddies->count(); ++row) {
         const QListWidgetItem* item = lbBuddies->item(row);
-        buddies.append({item->text().toLatin1(), item->checkState() == Qt::Checked});
+        buddies.append({BytesOfShown(item->text(), item->data(Qt::UserRole).toByteArray()),
+                        item->checkState() == Qt::Checked});
     }
     return buddies;
 }
@@ -523,7 +527,7 @@ void TfrmOptions::StoreBuddies()
 void TfrmOptions::AddBuddy()
 {
     // Taken as typed, even empty; a new buddy matches case-sensitively.
-    const TBuddy buddy{edBuddyName->text().toLatin1(), true};
+    const TBuddy buddy{BytesOfText(edBuddyName->text()), true};
     Edit([&](TSettingsValues& v) { v.Buddies.append(buddy); });
     edBuddyName->clear();
     edBuddyName->setFocus();

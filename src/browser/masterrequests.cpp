@@ -9,6 +9,7 @@
 #include "masters/q3master.h"
 #include "masters/t2master.h"
 #include "masters/tribesmaster.h"
+#include "model/networktext.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ TMasterRequests::TMasterRequests(TServerBrowser& browser, TDialogs& dialogs, QOb
             [this](const TMasterServer& server) { Receive(gtTribes, server); });
     connect(TribesMaster_, &TTribesMaster::OnMOTD, this, [this](const QByteArray& masterName) {
         // The message of the day itself is not shown.
-        ShowAfterPending(QStringLiteral("Reply from ") + QString::fromLatin1(masterName));
+        ShowAfterPending(QStringLiteral("Reply from ") + TextOfBytes(masterName));
     });
     T2Master_ = AddMaster<TT2Master>("T2Master", gtTribes2);
     connect(T2Master_, &TT2Master::OnComplete, this,
@@ -97,6 +98,9 @@ TComponent* TMasterRequests::AddMaster(const char* name, TGameType game)
                          QLatin1String(TextsOf(game)->OddMaster) +
                          QStringLiteral(" Master server. Aborted request."));
     });
+    // The count restarts when a request has left; one that could not be
+    // sent (its name does not resolve) leaves the count of the last answer.
+    connect(master, &TMaster::RequestSent, this, [this] { Received_ = 0; });
     // A master that cannot be asked (its name does not resolve) is an error
     // the user sees in a message box; the program carries on.
     connect(master, &TMaster::OnError, this, [this](const QString& message) {
@@ -167,7 +171,6 @@ void TMasterRequests::RequestMaster(const QString& host, int port, TGameType gam
     master->SetHostname(host);
     master->SetPort(port);
     master->Request();
-    Received_ = 0;
 }
 
 void TMasterRequests::Receive(TGameType game, const TMasterServer& server)

@@ -2,6 +2,8 @@
 
 #include <QIODevice>
 
+#include "model/networktext.h"
+
 namespace {
 
 bool ParseNumber(const QString& text, int low, int high, int& value)
@@ -76,6 +78,7 @@ bool ParseAddress(const QString& text, int defaultPort, QString& host, int& port
     if (host.isEmpty() || host.contains(u' ')) {
         return false;
     }
+    host = AsciiHost(host);
     return colon < 0 || ParseNumber(trimmed.mid(colon + 1), 1, 65535, port);
 }
 

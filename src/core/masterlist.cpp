@@ -14,15 +14,14 @@ TMasterList ReadMasterList(const TSettingsStore& store)
     for (const QString& game : store.SubKeys(MastersKey)) {
         const QString key = MastersKey + QLatin1Char('\\') + game;
         list.Games.append({game, {}});
-        for (const QString& host : store.ValueNames(key)) {
-            const std::optional<TStoreValue> value = store.Value(key, host);
+        for (const auto& [host, value] : store.Values(key)) {
             // Every number kind is a 32-bit word in the registry; a text or
             // bytes are no port.
-            if (!value || value->Kind == TStoreKind::Text || value->Kind == TStoreKind::Binary) {
+            if (value.Kind == TStoreKind::Text || value.Kind == TStoreKind::Binary) {
                 list.InvalidValues.append(host);
                 continue;
             }
-            list.Games.last().Masters.append({host, value->Number});
+            list.Games.last().Masters.append({host, value.Number});
         }
     }
     return list;

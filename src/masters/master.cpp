@@ -85,6 +85,7 @@ void TMaster::Transmit(std::uint32_t address, const QByteArray& packet)
         return;
     }
     Timer_.start(qMax(0, Timeout_));
+    emit RequestSent();
 }
 
 void TMaster::Fail(const QString& errorMessage)

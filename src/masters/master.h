@@ -69,6 +69,9 @@ signals:
     // name does not resolve, otherwise a text naming the failure. Nothing was
     // sent and no time-out runs.
     void OnError(const QString& errorMessage);
+    // The request left for the master (after its name resolved, when it has
+    // one); from now on datagrams are taken as its answer.
+    void RequestSent();
 
 protected:
     void SetPrefix(const QByteArray& prefix, bool onEveryDatagram);

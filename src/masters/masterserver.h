@@ -21,6 +21,13 @@ enum class TPortOrder
     LittleEndian,
 };
 
+// Whether a listed entry can be a server: no game server answers on port 0,
+// and masters use entries of that port to mark the end of their list.
+inline bool IsListedServer(const TMasterServer& server)
+{
+    return server.Port != 0;
+}
+
 // Reads one listed server: four address bytes, first part first, then a
 // two-byte port in the given order. When fewer than six bytes remain it
 // consumes nothing and returns false.

@@ -2,7 +2,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QHeaderView>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
@@ -51,6 +53,7 @@ private slots:
     void cleanup();
 
     void firstShowLoadsTheSettings();
+    void storedPlaceFitsTheScreen();
     void startInTray_data();
     void startInTray();
     void minimiseGoesToTray();
@@ -145,6 +148,25 @@ void TestLifecycle::firstShowLoadsTheSettings()
     QCOMPARE(Dialogs_->Shown()[0].Text, QString("Invalid data type for 'MaxQueries'"));
     QCOMPARE(Settings_->Values().MaxQueries, 15);
     QTRY_COMPARE_WITH_TIMEOUT(server.RequestCount(), 1, 5000);
+}
+
+// A stored place larger than the screen or hanging off it is fitted to the
+// screen it is mostly on.
+void TestLifecycle::storedPlaceFitsTheScreen()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    TSettingsValues stored;
+    stored.ListRect =
+        QRect(screen.left() + 100, screen.top() + 50, screen.width() * 3, screen.height() + 400);
+    StoreSettings(stored);
+    MakeWindow();
+    Window_->ShowAtStart();
+    QVERIFY(Window_->StartupDone());
+    // Its size is the screen's; the platform may shift it by its frame.
+    const QRect placed = Window_->geometry();
+    QVERIFY2(screen.adjusted(-4, -4, 4, 4).contains(placed),
+             qPrintable(QStringLiteral("%1,%2").arg(placed.x()).arg(placed.y())));
+    QCOMPARE(Window_->geometry().size(), screen.size());
 }
 
 void TestLifecycle::startInTray_data()

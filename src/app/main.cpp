@@ -13,7 +13,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvix"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Morvix"));
+    // No display name: Qt would add " — Morvix" to every caption that does
+    // not end in it ("Morvix - Weekly — Morvix").
     QApplication::setOrganizationName(QStringLiteral("Zelbo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("morvix"));
     // The program lives on in the tray with no window open; it ends when the

@@ -19,9 +19,17 @@ if [ ${#programs[@]} -eq 0 ]; then
     programs=(build/src/app/morvix)
 fi
 
+if [ ! -x /usr/bin/time ]; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    echo "startup: installing time" >&2
+    $sudo apt-get update -qq >&2
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends time >&2
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target morvix bench_startup_quit >/dev/null
 preload=$PWD/build/bench/bench_startup_quit.so
-command -v /usr/bin/time >/dev/null || { echo "startup: needs /usr/bin/time (apt-get install time)" >&2; exit 1; }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 

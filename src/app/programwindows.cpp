@@ -5,9 +5,12 @@
 #include "browser/frmoptions.h"
 #include "browser/frmserverlist.h"
 #include "browser/profilebar.h"
+#include "core/makerweb.h"
 #include "filters/frmfilter.h"
 #include "tools/frmadd.h"
 #include "tools/frmfind.h"
+#include "tools/frmnews.h"
+#include "update/frmupdate.h"
 
 TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSettingsStore& store)
 {
@@ -23,7 +26,13 @@ TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSe
     windows.Add = new TfrmAdd(main, settings, dialogs);
     main.BindCommand("miListManualAdd", [add = windows.Add] { add->Open(); });
 
-    // 4. Update window: "&Check for updates..." and the updater.
+    // 4. Update window. "&Check for updates..." stands disabled (Morvix
+    // fetches no updates), so it is connected without BindCommand, which
+    // would enable it.
+    windows.Update = new TfrmUpdate(&main, dialogs);
+    if (auto* item = main.findChild<QAction*>(QStringLiteral("miFileUpdate"))) {
+        QObject::connect(item, &QAction::triggered, windows.Update, &TfrmUpdate::CheckForUpdates);
+    }
 
     // 5. Filter window: application-modal without a nested event loop; the
     // profiles are listed again when it finishes.
@@ -36,7 +45,14 @@ TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSe
                      &TProfileBar::LoadProfiles);
 
     // 6. Player search: "&Find Player".
-    // 7. News: "Retrieve latest news" and TfrmServerList::NewsDue.
+    // 7. News: the web engine starts at the first opening, not here. Without
+    // a news address the item stays disabled with the tip that says why.
+    windows.News =
+        new TfrmNews(&main, store, NewsPage(), NewsBrowserModule(NewsBrowserModulePath()));
+    QObject::connect(&main, &TfrmServerList::NewsDue, windows.News, &TfrmNews::OpenDueNews);
+    if (!windows.News->NewsAddress().isEmpty()) {
+        main.BindCommand("miHelpNews", [news = windows.News] { news->RetrieveLatestNews(); });
+    }
     // 8. Remote console: "&Remote console".
 
     // 9. Find server.

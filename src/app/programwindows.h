@@ -8,8 +8,10 @@ class TSettingsStore;
 class TfrmAdd;
 class TfrmFilter;
 class TfrmFind;
+class TfrmNews;
 class TfrmOptions;
 class TfrmServerList;
+class TfrmUpdate;
 
 // Every window of the program, created at start in the documented order and
 // kept until exit. The main window owns the others; the factory wires them
@@ -20,10 +22,10 @@ struct TProgramWindows
     std::unique_ptr<TfrmServerList> Main; // 1. the main window
     TfrmOptions* Options = nullptr;       // 2. "&Options"
     TfrmAdd* Add = nullptr;               // 3. "&Manual add"
-    // 4. the update window (TfrmUpdate)
-    TfrmFilter* Filter = nullptr; // 5. "&New filter"
+    TfrmUpdate* Update = nullptr;         // 4. "Morvix WebUpdate"
+    TfrmFilter* Filter = nullptr;         // 5. "&New filter"
     // 6. player search (TfrmSearch)
-    // 7. news (TfrmNews)
+    TfrmNews* News = nullptr; // 7. the news page
     // 8. remote console (TfrmRemote)
     TfrmFind* Find = nullptr; // 9. "Find &Server"
     // 10. monitor (TfrmMonitor)

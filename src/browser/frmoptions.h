@@ -61,6 +61,10 @@ public:
     // takes.
     static QString BrowseFilter(TGameType game);
 
+    // Whether joins can be reported at all; when not, the stats controls
+    // stand disabled, with WhyNot as their tip. The setting keeps its value.
+    void SetStatsAvailable(bool available, const QString& whyNot);
+
     // Escape closes the window as "&OK >>" does.
     void reject() override;
     void done(int result) override;
@@ -92,6 +96,8 @@ private:
     QCheckBox* cbNoLimit = nullptr;
     QSpinBox* seQueryDelay = nullptr;
     QSpinBox* sePingTimeout = nullptr;
+    QCheckBox* cbAllowStats = nullptr;
+    QLineEdit* edStatsUsername = nullptr;
     std::array<QRadioButton*, 3> JoinActions_{};
     std::array<QLineEdit*, gtUnknown> GamePaths_{};
     std::array<TColorChooser*, ColorSettingCount> Colors_{};

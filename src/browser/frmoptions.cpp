@@ -220,6 +220,9 @@ void TfrmOptions::ShowValues()
     for (const auto& show : Shows_) {
         show(Settings_.Values());
     }
+    if (!StatsAvailable_) {
+        cbAllowStats->setChecked(false);
+    }
     Showing_ = false;
 }
 
@@ -329,6 +332,8 @@ QWidget* TfrmOptions::CreateGeneralPage()
 
 void TfrmOptions::SetStatsAvailable(bool available, const QString& whyNot)
 {
+    StatsAvailable_ = available;
+    ShowValues();
     for (QWidget* control :
          {static_cast<QWidget*>(cbAllowStats), static_cast<QWidget*>(edStatsUsername)}) {
         control->setEnabled(available);

@@ -62,7 +62,8 @@ public:
     static QString BrowseFilter(TGameType game);
 
     // Whether joins can be reported at all; when not, the stats controls
-    // stand disabled, with WhyNot as their tip. The setting keeps its value.
+    // stand disabled and unchecked, with WhyNot as their tip. The setting
+    // keeps its value for a build that can report.
     void SetStatsAvailable(bool available, const QString& whyNot);
 
     // Escape closes the window as "&OK >>" does.
@@ -89,6 +90,7 @@ private:
     TSettings& Settings_;
     TDialogs& Dialogs_;
     bool Showing_ = false;
+    bool StatsAvailable_ = true;
     // Every control and how it shows its setting.
     std::vector<std::function<void(const TSettingsValues&)>> Shows_;
 

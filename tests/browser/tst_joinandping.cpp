@@ -326,17 +326,25 @@ void TestJoinAndPing::statsOptionFollowsTheBuild()
     auto* allow = options->findChild<QCheckBox*>("cbAllowStats");
     QVERIFY(allow);
     const bool available = Main().JoinPing().Stats().Available();
+    QVERIFY(X_->Settings->AllowStats);
     QCOMPARE(allow->isEnabled(), available);
+    QCOMPARE(allow->isChecked(), available);
     QCOMPARE(allow->toolTip(), available ? QString() : TJoinStats::UnavailableTip());
 
     options->SetStatsAvailable(false, QStringLiteral("why"));
     QVERIFY(!allow->isEnabled());
+    QVERIFY(!allow->isChecked());
     QVERIFY(!options->findChild<QLineEdit*>("edStatsUsername")->isEnabled());
     QCOMPARE(allow->toolTip(), QStringLiteral("why"));
-    // The stored choice is kept for a build that can report.
+    // The store loading the settings again leaves it so; the stored choice
+    // is kept for a build that can report.
+    X_->Settings.Change([](TSettingsValues& v) { v.StatsUsername = QStringLiteral("Other"); });
+    QVERIFY(!allow->isChecked());
     QVERIFY(X_->Settings->AllowStats);
+
     options->SetStatsAvailable(true, QStringLiteral("why"));
     QVERIFY(allow->isEnabled());
+    QVERIFY(allow->isChecked());
     QVERIFY(allow->toolTip().isEmpty());
 }
 

@@ -4,7 +4,9 @@
 
 #include "browser/frmoptions.h"
 #include "browser/frmserverlist.h"
+#include "browser/joinpingcommands.h"
 #include "browser/profilebar.h"
+#include "core/joinstats.h"
 #include "core/makerweb.h"
 #include "filters/frmfilter.h"
 #include "tools/frmadd.h"
@@ -21,6 +23,8 @@ TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSe
     // 2. Options: modal, as it edits the live settings that everything reads.
     windows.Options = new TfrmOptions(settings, dialogs, &main);
     main.BindCommand("miFileOptions", [options = windows.Options] { options->exec(); });
+    windows.Options->SetStatsAvailable(main.JoinPing().Stats().Available(),
+                                       TJoinStats::UnavailableTip());
 
     // 3. Manual add.
     windows.Add = new TfrmAdd(main, settings, dialogs);

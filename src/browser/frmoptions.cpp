@@ -221,6 +221,9 @@ void TfrmOptions::ShowValues()
     for (const auto& show : Shows_) {
         show(Settings_.Values());
     }
+    if (!StatsAvailable_) {
+        cbAllowStats->setChecked(false);
+    }
     Showing_ = false;
 }
 
@@ -297,15 +300,16 @@ QWidget* TfrmOptions::CreateGeneralPage()
     auto* stats = new QGroupBox(QStringLiteral("Stats (optional)"), page);
     stats->setObjectName(QStringLiteral("gbStats"));
     auto* statsLayout = new QGridLayout(stats);
-    QCheckBox* allowStats = AddCheckBox(
+    cbAllowStats = AddCheckBox(
         "cbAllowStats",
         QStringLiteral("Allow Morvix to create stats (global, requires internet connection)"),
         &TSettingsValues::AllowStats);
-    statsLayout->addWidget(allowStats, 0, 0, 1, 2);
+    statsLayout->addWidget(cbAllowStats, 0, 0, 1, 2);
     statsLayout->addWidget(
         Hint(QStringLiteral("(Informs Morvix master about server joins)"), stats), 1, 0, 1, 2);
     auto* userName = new QLineEdit(stats);
     userName->setObjectName(QStringLiteral("edStatsUsername"));
+    edStatsUsername = userName;
     connect(userName, &QLineEdit::textEdited, this, [this](const QString& text) {
         Edit([&](TSettingsValues& v) { v.StatsUsername = text; });
     });
@@ -325,6 +329,17 @@ QWidget* TfrmOptions::CreateGeneralPage()
     layout->addWidget(stats);
     layout->addStretch(1);
     return page;
+}
+
+void TfrmOptions::SetStatsAvailable(bool available, const QString& whyNot)
+{
+    StatsAvailable_ = available;
+    ShowValues();
+    for (QWidget* control :
+         {static_cast<QWidget*>(cbAllowStats), static_cast<QWidget*>(edStatsUsername)}) {
+        control->setEnabled(available);
+        control->setToolTip(available ? QString() : whyNot);
+    }
 }
 
 QWidget* TfrmOptions::CreateQueryPage()

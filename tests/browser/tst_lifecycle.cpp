@@ -17,6 +17,7 @@
 
 #include "browser/frmoptions.h"
 #include "browser/frmserverlist.h"
+#include "browser/joinpingcommands.h"
 #include "browser/trayicon.h"
 #include "core/makerweb.h"
 #include "core/serverlistfile.h"
@@ -25,6 +26,7 @@
 #include "core/settingsstore.h"
 #include "fakeudpserver.h"
 #include "gamereplies.h"
+#include "model/icmpecho.h"
 #include "windowfixture.h"
 
 namespace {
@@ -330,6 +332,12 @@ void TestLifecycle::shortcutsTriggerTheirItems()
     QCOMPARE(triggered.count(), action->isEnabled() ? 1 : 0);
     if (name == "miListRemove") {
         QCOMPARE(Window_->ServerCount(), 0);
+    } else if (name.startsWith("miQueryPing")) {
+        // The ping starts with the host's lookup, unless the system allows no
+        // ICMP echo, which the status bar then says.
+        const QString whyNot = Window_->JoinPing().Ping().ErrorText();
+        QCOMPARE(Window_->StatusText(),
+                 whyNot.isEmpty() ? QStringLiteral("Looking up host 127.0.0.1") : whyNot);
     } else if (name.startsWith("miQuery") && action->isEnabled()) {
         QCOMPARE(Window_->SentCount(), 1);
     }

@@ -2,12 +2,16 @@
 
 #include <QAction>
 
+#include <memory>
+
 #include "browser/frmoptions.h"
 #include "browser/frmserverlist.h"
 #include "browser/profilebar.h"
+#include "core/savehtmlcommand.h"
 #include "filters/frmfilter.h"
 #include "tools/frmadd.h"
 #include "tools/frmfind.h"
+#include "tools/frmsearch.h"
 
 TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSettingsStore& store)
 {
@@ -36,6 +40,8 @@ TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSe
                      &TProfileBar::LoadProfiles);
 
     // 6. Player search: "&Find Player".
+    windows.Search = new TfrmSearch(main, settings, dialogs);
+    main.BindCommand("miOtherFindPlayer", [search = windows.Search] { search->Open(); });
     // 7. News: "Retrieve latest news" and TfrmServerList::NewsDue.
     // 8. Remote console: "&Remote console".
 
@@ -44,5 +50,14 @@ TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSe
     main.BindCommand("miOtherFindServer", [find = windows.Find] { find->Open(); });
 
     // 10. Monitor: "&Monitor server" and "Monitor selected".
+
+    // The list's pop-up "&Save to HTML": the selected row's record (the
+    // first one when several are selected).
+    auto saveHtml = std::make_shared<TSaveHtmlCommand>(
+        dialogs, [&main](const QString& text) { main.ShowStatus(text); });
+    main.BindCommand("pmSaveHtml", [saveHtml, &main] {
+        const QList<int> rows = main.SelectedRows();
+        saveHtml->Run(rows.isEmpty() ? nullptr : main.Server(rows.front()));
+    });
     return windows;
 }

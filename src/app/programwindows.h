@@ -8,6 +8,7 @@ class TSettingsStore;
 class TfrmAdd;
 class TfrmFilter;
 class TfrmFind;
+class TfrmSearch;
 class TfrmOptions;
 class TfrmServerList;
 
@@ -22,7 +23,7 @@ struct TProgramWindows
     TfrmAdd* Add = nullptr;               // 3. "&Manual add"
     // 4. the update window (TfrmUpdate)
     TfrmFilter* Filter = nullptr; // 5. "&New filter"
-    // 6. player search (TfrmSearch)
+    TfrmSearch* Search = nullptr; // 6. "&Find Player"
     // 7. news (TfrmNews)
     // 8. remote console (TfrmRemote)
     TfrmFind* Find = nullptr; // 9. "Find &Server"

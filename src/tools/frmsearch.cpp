@@ -247,10 +247,14 @@ TfrmSearch::TfrmSearch(TServerBrowser& list, TSettings& settings, TDialogs& dial
     header->setStretchLastSection(false);
     header->setSortIndicatorShown(false);
     header->resizeSection(rcColumn, 100);
+    // Widths follow the hits from a sample of rows, not from thousands.
+    header->setResizeContentsPrecision(200);
     connect(header, &QHeaderView::sectionClicked, this, &TfrmSearch::SortBy);
     connect(header, &QHeaderView::sectionResized, this, [header](int section, int, int size) {
         if (section == rcColumn && size > 100) {
             header->resizeSection(rcColumn, 100);
+            // Widths follow the hits from a sample of rows, not from thousands.
+            header->setResizeContentsPrecision(200);
         }
     });
 

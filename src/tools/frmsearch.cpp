@@ -174,6 +174,7 @@ TfrmSearch::TfrmSearch(TServerBrowser& list, TSettings& settings, TDialogs& dial
     serverLabel->setBuddy(cbServerPattern);
     lblPatternNote = new QLabel(QStringLiteral("(? and * may be used as wildcards)"), tsSearch);
     lblPatternNote->setObjectName(QStringLiteral("lblPatternNote"));
+    lblPatternNote->setWordWrap(true);
     cbCase = new QCheckBox(QStringLiteral("Case-sensitive"), tsSearch);
     cbCase->setObjectName(QStringLiteral("cbCase"));
     cbCase->setChecked(true);
@@ -181,6 +182,7 @@ TfrmSearch::TfrmSearch(TServerBrowser& list, TSettings& settings, TDialogs& dial
     cbLocalSearch->setObjectName(QStringLiteral("cbLocalSearch"));
     cbGames = new QListWidget(tsSearch);
     cbGames->setObjectName(QStringLiteral("cbGames"));
+    cbGames->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (const TSearchGame& game : SearchGames()) {
         auto* item = new QListWidgetItem(QLatin1String(game.Caption), cbGames);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
@@ -202,8 +204,9 @@ TfrmSearch::TfrmSearch(TServerBrowser& list, TSettings& settings, TDialogs& dial
     page->setRowStretch(7, 1);
     page->addWidget(gamesLabel, 0, 1);
     page->addWidget(cbGames, 1, 1, 7, 1);
-    page->setColumnStretch(0, 1);
-    page->setColumnStretch(1, 1);
+    // The game captions are the longest texts: their column gets the room.
+    page->setColumnStretch(0, 4);
+    page->setColumnStretch(1, 5);
 
     const auto button = [this](const char* name, const QString& text) {
         auto* made = new QPushButton(text, Conditions_);

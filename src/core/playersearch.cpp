@@ -89,6 +89,8 @@ bool MatchCharacters(const QList<uint>& text, const QList<uint>& pattern, bool c
     }
 }
 
+} // namespace
+
 // A typed pattern made ready for many texts: ASCII text against an ASCII
 // pattern (nearly every player name) is matched byte for byte.
 class TShownPattern
@@ -123,6 +125,8 @@ private:
     QByteArray Bytes_;
     QList<uint> Characters_;
 };
+
+namespace {
 
 template <typename TRecord> const TBasicData& InfoOf(const TRecord& record)
 {
@@ -179,25 +183,28 @@ QList<TSearchHit> SearchStoredPlayers(const TGenericServer& server,
 
 TPlayerSearch::TPlayerSearch(QObject* parent) : QObject(parent)
 {
+    // The component of a game asks for its players: the status query of the
+    // Quake games and Tribes, the player query of Half-Life, the info query
+    // of Tribes 2 (its players come with it, without the ping first).
     for (const TSearchGame& game : kSearchGames) {
-        switch (game.Type) {
-        case gtTribes:
-            Make<TTribesQuery>(game);
+        switch (GameInfo(game.Type)->Protocol) {
+        case TQueryProtocol::Quake2:
+            Make<TQ2Query>(game);
             break;
-        case gtQuakeWorld:
-            Make<TQWQuery>(game);
-            break;
-        case gtQuake3:
+        case TQueryProtocol::Quake3:
             Make<TQ3AQuery>(game);
             break;
-        case gtHalfLife:
-            Make<THLPlayerQuery>(game);
+        case TQueryProtocol::QuakeWorld:
+            Make<TQWQuery>(game);
             break;
-        case gtTribes2:
+        case TQueryProtocol::Tribes:
+            Make<TTribesQuery>(game);
+            break;
+        case TQueryProtocol::Tribes2:
             Make<TT2Query>(game);
             break;
-        default: // the Quake 2 family, one component per game
-            Make<TQ2Query>(game);
+        case TQueryProtocol::HalfLife:
+            Make<THLPlayerQuery>(game);
             break;
         }
     }
@@ -218,7 +225,7 @@ template <typename TQuery> void TPlayerSearch::Make(const TSearchGame& game)
     engine->setObjectName(QLatin1String(game.Component));
     engine->SetMaxQueries(15);
     engine->SetTimeout(2000);
-    Entries_[game.Type] = {&game, engine};
+    Entries_[game.Type] = {&game, engine, [engine](std::int32_t tag) { engine->Query(tag); }};
     connect(engine, &TQuery::OnComplete, this,
             [this, &game](const auto& record) { Reply(game, record); });
     connect(engine, &TBasicQuery::OnTimeout, this, &TPlayerSearch::Timeout);
@@ -244,6 +251,8 @@ void TPlayerSearch::ApplyLimits(int maxQueries, int timeoutMs)
 void TPlayerSearch::Begin(const TSearchConditions& conditions)
 {
     Conditions_ = conditions;
+    ServerMatch_ = std::make_unique<TShownPattern>(conditions.ServerPattern, false);
+    TextMatch_ = std::make_unique<TShownPattern>(conditions.TextPattern, conditions.CaseSensitive);
     // A new number disowns every request still out for an earlier search.
     Number_ = Number_ == std::numeric_limits<std::int32_t>::max() ? 1 : Number_ + 1;
     Sent_ = Outstanding_ = TimedOut_ = Hits_ = 0;
@@ -254,7 +263,7 @@ void TPlayerSearch::Begin(const TSearchConditions& conditions)
 bool TPlayerSearch::Issue(const TGenericServer& server)
 {
     if (!Issuing_ || !Conditions_.Searches(server.GameType) ||
-        !TShownPattern(Conditions_.ServerPattern, false).Matches(server.Name)) {
+        !ServerMatch_->Matches(server.Name)) {
         return false;
     }
     TBasicQuery* engine = Entries_[server.GameType].Engine;
@@ -262,26 +271,7 @@ bool TPlayerSearch::Issue(const TGenericServer& server)
     engine->SetPort(server.Info.Port);
     ++Sent_;
     ++Outstanding_;
-    switch (server.GameType) {
-    case gtTribes:
-        static_cast<TTribesQuery*>(engine)->Query(Number_);
-        break;
-    case gtQuakeWorld:
-        static_cast<TQWQuery*>(engine)->Query(Number_);
-        break;
-    case gtQuake3:
-        static_cast<TQ3AQuery*>(engine)->Query(Number_);
-        break;
-    case gtHalfLife:
-        static_cast<THLPlayerQuery*>(engine)->Query(Number_);
-        break;
-    case gtTribes2:
-        static_cast<TT2Query*>(engine)->Query(Number_);
-        break;
-    default:
-        static_cast<TQ2Query*>(engine)->Query(Number_);
-        break;
-    }
+    Entries_[server.GameType].Query(Number_);
     return true;
 }
 
@@ -382,12 +372,11 @@ void TPlayerSearch::Reply(const TSearchGame& game, const TRecord& record)
     if (!Owns(info.Tag)) {
         return;
     }
-    const TShownPattern pattern(Conditions_.TextPattern, Conditions_.CaseSensitive);
     const QString gameName = GameTypeName(game.Type);
     const QString address = AddressText(info.Host, info.Port);
     QList<TSearchHit> hits;
     for (const auto& [text, column] : scan.Cells) {
-        if (pattern.Matches(text)) {
+        if (TextMatch_->Matches(text)) {
             hits.append({TextOfBytes(text), column, gameName, address});
         }
     }

@@ -6,12 +6,15 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 
 #include "model/gamecatalogue.h"
 
 class TBasicQuery;
 class TGenericServer;
+class TShownPattern;
 struct TBasicData;
 
 // One entry of the player search's "Game type" list: the games in the
@@ -126,6 +129,7 @@ private:
     {
         const TSearchGame* Game = nullptr;
         TBasicQuery* Engine = nullptr;
+        std::function<void(std::int32_t)> Query; // the engine's own Query
     };
 
     template <typename TQuery> void Make(const TSearchGame& game);
@@ -137,6 +141,8 @@ private:
 
     std::array<TEntry, gtUnknown> Entries_{};
     TSearchConditions Conditions_;
+    std::unique_ptr<TShownPattern> ServerMatch_;
+    std::unique_ptr<TShownPattern> TextMatch_;
     std::int32_t Number_ = 0;
     bool Searching_ = false;
     bool Issuing_ = false;

@@ -284,7 +284,7 @@ void TestPlayerSearch::timeOutsAndBadRepliesEndTheSearch()
         bad.Fake->SetReply("not a status reply");
     }
     TPlayerSearch search;
-    search.ApplyLimits(15, 300);
+    search.ApplyLimits(15, 800);
     QSignalSpy statuses(&search, &TPlayerSearch::Status);
     QSignalSpy finished(&search, &TPlayerSearch::Finished);
     search.Begin(Everything());

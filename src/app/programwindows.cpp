@@ -2,16 +2,20 @@
 
 #include <QAction>
 
+#include <memory>
+
 #include "browser/frmoptions.h"
 #include "browser/frmserverlist.h"
 #include "browser/joinpingcommands.h"
 #include "browser/profilebar.h"
 #include "core/joinstats.h"
 #include "core/makerweb.h"
+#include "core/savehtmlcommand.h"
 #include "filters/frmfilter.h"
 #include "tools/frmadd.h"
 #include "tools/frmfind.h"
 #include "tools/frmnews.h"
+#include "tools/frmsearch.h"
 #include "update/frmupdate.h"
 
 TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSettingsStore& store)
@@ -49,6 +53,8 @@ TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSe
                      &TProfileBar::LoadProfiles);
 
     // 6. Player search: "&Find Player".
+    windows.Search = new TfrmSearch(main, settings, dialogs);
+    main.BindCommand("miOtherFindPlayer", [search = windows.Search] { search->Open(); });
     // 7. News: the web engine starts at the first opening, not here. Without
     // a news address the item stays disabled with the tip that says why.
     windows.News =
@@ -64,5 +70,14 @@ TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSe
     main.BindCommand("miOtherFindServer", [find = windows.Find] { find->Open(); });
 
     // 10. Monitor: "&Monitor server" and "Monitor selected".
+
+    // The list's pop-up "&Save to HTML": the selected row's record (the
+    // first one when several are selected).
+    auto saveHtml = std::make_shared<TSaveHtmlCommand>(
+        dialogs, [&main](const QString& text) { main.ShowStatus(text); });
+    main.BindCommand("pmSaveHtml", [saveHtml, &main] {
+        const QList<int> rows = main.SelectedRows();
+        saveHtml->Run(rows.isEmpty() ? nullptr : main.Server(rows.front()));
+    });
     return windows;
 }

@@ -9,6 +9,7 @@ class TfrmAdd;
 class TfrmFilter;
 class TfrmFind;
 class TfrmNews;
+class TfrmSearch;
 class TfrmOptions;
 class TfrmServerList;
 class TfrmUpdate;
@@ -24,8 +25,8 @@ struct TProgramWindows
     TfrmAdd* Add = nullptr;               // 3. "&Manual add"
     TfrmUpdate* Update = nullptr;         // 4. "Morvix WebUpdate"
     TfrmFilter* Filter = nullptr;         // 5. "&New filter"
-    // 6. player search (TfrmSearch)
-    TfrmNews* News = nullptr; // 7. the news page
+    TfrmSearch* Search = nullptr;         // 6. "&Find Player"
+    TfrmNews* News = nullptr;             // 7. the news page
     // 8. remote console (TfrmRemote)
     TfrmFind* Find = nullptr; // 9. "Find &Server"
     // 10. monitor (TfrmMonitor)

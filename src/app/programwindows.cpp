@@ -8,6 +8,7 @@
 #include "filters/frmfilter.h"
 #include "tools/frmadd.h"
 #include "tools/frmfind.h"
+#include "tools/frmremote.h"
 
 TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSettingsStore& store)
 {
@@ -37,7 +38,10 @@ TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSe
 
     // 6. Player search: "&Find Player".
     // 7. News: "Retrieve latest news" and TfrmServerList::NewsDue.
-    // 8. Remote console: "&Remote console".
+    // 8. Remote console: its socket is open from the start, so a server's
+    // log reaches it while the window is hidden.
+    windows.Remote = new TfrmRemote(main, settings, dialogs);
+    main.BindCommand("miOtherRemote", [remote = windows.Remote] { remote->Open(); });
 
     // 9. Find server.
     windows.Find = new TfrmFind(main, dialogs);

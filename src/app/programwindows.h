@@ -8,6 +8,7 @@ class TSettingsStore;
 class TfrmAdd;
 class TfrmFilter;
 class TfrmFind;
+class TfrmRemote;
 class TfrmOptions;
 class TfrmServerList;
 
@@ -24,8 +25,8 @@ struct TProgramWindows
     TfrmFilter* Filter = nullptr; // 5. "&New filter"
     // 6. player search (TfrmSearch)
     // 7. news (TfrmNews)
-    // 8. remote console (TfrmRemote)
-    TfrmFind* Find = nullptr; // 9. "Find &Server"
+    TfrmRemote* Remote = nullptr; // 8. "&Remote console"
+    TfrmFind* Find = nullptr;     // 9. "Find &Server"
     // 10. monitor (TfrmMonitor)
 };
 

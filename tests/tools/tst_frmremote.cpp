@@ -10,6 +10,7 @@
 #include <QTextEdit>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <memory>
 
 #include "browser/frmserverlist.h"
@@ -25,12 +26,18 @@ const QColor kBlack(0, 0, 0);
 const QColor kBlue(0, 0, 255);
 const QColor kMaroon(128, 0, 0);
 
-TSimConfig OneOf(TGameType game)
+// A simulated server of Game with the console password "pw".
+std::unique_ptr<TSimulator> Simulated(TGameType game)
 {
     TSimConfig config;
     config.Servers = {{game, 1}};
     config.ServerOptions.RconPassword = "pw";
-    return config;
+    auto simulator = std::make_unique<TSimulator>(config);
+    QString error;
+    if (!simulator->Start(error)) {
+        qFatal("simulator: %s", qPrintable(error));
+    }
+    return simulator;
 }
 
 // The lines of a console as they are painted: text and colour of each
@@ -91,6 +98,11 @@ private:
         Window_->findChild<QAction*>(QStringLiteral("miOtherRemote"))->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(Remote_));
     }
+    void Aim(const char* server, const char* password, std::uint16_t port)
+    {
+        Get<QLineEdit>(server)->setText(QStringLiteral("127.0.0.1:%1").arg(port));
+        Get<QLineEdit>(password)->setText(QStringLiteral("pw"));
+    }
     void Type(const char* input, const QString& text)
     {
         auto* edit = Get<QLineEdit>(input);
@@ -121,50 +133,35 @@ void TestFrmRemote::opensWithItsControls()
 {
     QVERIFY(!Remote_->isVisible());
     Open();
-    QCOMPARE(Remote_->windowTitle(), "Remote console");
     QCOMPARE(Remote_->size(), QSize(717, 395));
-    auto* pages = Get<QTabWidget>("pcRemote");
-    QCOMPARE(pages->tabText(0), "Half-life console");
-    QCOMPARE(pages->tabText(1), "Quake 3 console");
     QCOMPARE(Get<QLineEdit>("editHLPassword")->echoMode(), QLineEdit::Password);
-    QCOMPARE(Get<QLineEdit>("editQ3Password")->echoMode(), QLineEdit::Normal);
     QVERIFY(Get<QTextEdit>("reHLConsole")->isReadOnly());
-    QCOMPARE(Get<QPushButton>("sbNewHLID")->text(), "New HL ID");
-    QCOMPARE(Get<QCheckBox>("cbHLLog")->text(), "Enable Log address feature");
     // The machine's own addresses, the first selected; loopback is one.
     auto* addresses = Get<QComboBox>("cbHLIPList");
-    QVERIFY(!addresses->isEditable());
     QVERIFY(addresses->findText(QStringLiteral("127.0.0.1")) >= 0);
     QCOMPARE(addresses->currentIndex(), 0);
-
     QTest::keyClick(Remote_, Qt::Key_Escape);
     QVERIFY(!Remote_->isVisible());
 }
 
 void TestFrmRemote::quake3StatusTypedAndShown()
 {
-    TSimulator simulator(OneOf(gtQuake3));
-    QString error;
-    QVERIFY2(simulator.Start(error), qPrintable(error));
-    const TSimServer& server = *simulator.Servers().first();
-
+    const auto simulator = Simulated(gtQuake3);
+    const TSimServer& server = *simulator->Servers().first();
     Open();
     Get<QTabWidget>("pcRemote")->setCurrentIndex(1);
-    Get<QLineEdit>("editQ3Server")->setText(QStringLiteral("127.0.0.1:%1").arg(server.Port()));
-    Get<QLineEdit>("editQ3Password")->setText(QStringLiteral("pw"));
+    Aim("editQ3Server", "editQ3Password", server.Port());
     Type("mQ3Input", QStringLiteral("status"));
     QVERIFY(Get<QLineEdit>("mQ3Input")->text().isEmpty());
 
     auto* console = Get<QTextEdit>("reQ3Console");
-    const QString from = QStringLiteral("<127.0.0.1:%1> ").arg(server.Port());
     QTRY_COMPARE(console->document()->blockCount(), 4);
     const QList<TShownLine> lines = Shown(console);
     QCOMPARE(lines[0].Text, "<You> status");
-    QCOMPARE(lines[1].Text, from + "hostname: " + server.State().PlainName());
-    QCOMPARE(lines[2].Text, "map     : " + server.State().MapName());
-    for (const TShownLine& line : lines) {
-        QCOMPARE(line.Color, kBlack);
-    }
+    QCOMPARE(lines[1].Text, QStringLiteral("<127.0.0.1:%1> hostname: ").arg(server.Port()) +
+                                server.State().PlainName());
+    QVERIFY(std::all_of(lines.cbegin(), lines.cend(),
+                        [](const TShownLine& line) { return line.Color == kBlack; }));
     QVERIFY(Get<QTextEdit>("reHLConsole")->toPlainText().isEmpty());
     // The caret is at the end and the input box has the focus again.
     QCOMPARE(console->textCursor().position(), console->document()->characterCount() - 1);
@@ -226,20 +223,16 @@ void TestFrmRemote::linesKeepTheirColourAsPlainText()
 
 void TestFrmRemote::answerGoesToThePageShown()
 {
-    TSimulator simulator(OneOf(gtHalfLife));
-    QString error;
-    QVERIFY2(simulator.Start(error), qPrintable(error));
-    const std::uint16_t port = simulator.Servers().first()->Port();
-
+    const auto simulator = Simulated(gtHalfLife);
+    const std::uint16_t port = simulator->Servers().first()->Port();
     Open();
-    Get<QLineEdit>("editHLServer")->setText(QStringLiteral("127.0.0.1:%1").arg(port));
-    Get<QLineEdit>("editHLPassword")->setText(QStringLiteral("pw"));
+    Aim("editHLServer", "editHLPassword", port);
     Type("mHLInput", QStringLiteral("say hello"));
     // The user moves on to the other page before the server answers.
     Get<QTabWidget>("pcRemote")->setCurrentIndex(1);
     auto* q3 = Get<QTextEdit>("reQ3Console");
     QTRY_VERIFY(
-        q3->toPlainText().contains(QStringLiteral("<127.0.0.1:%1> Console: hello").arg(port)));
+        q3->toPlainText().endsWith(QStringLiteral("<127.0.0.1:%1> Console: hello").arg(port)));
     QVERIFY(q3->toPlainText().startsWith("Received Challenge ID ("));
     QCOMPARE(Get<QTextEdit>("reHLConsole")->toPlainText(),
              "No cached Challenge ID found, requesting new..\n<You> say hello");
@@ -247,40 +240,24 @@ void TestFrmRemote::answerGoesToThePageShown()
 
 void TestFrmRemote::newIdAndLogFeature()
 {
-    TSimulator simulator(OneOf(gtHalfLife));
-    QString error;
-    QVERIFY2(simulator.Start(error), qPrintable(error));
-    const std::uint16_t port = simulator.Servers().first()->Port();
-    const QString from = QStringLiteral("<127.0.0.1:%1> ").arg(port);
-
+    const auto simulator = Simulated(gtHalfLife);
+    const std::uint16_t port = simulator->Servers().first()->Port();
     Open();
-    Get<QLineEdit>("editHLServer")->setText(QStringLiteral("127.0.0.1:%1").arg(port));
-    Get<QLineEdit>("editHLPassword")->setText(QStringLiteral("pw"));
+    Aim("editHLServer", "editHLPassword", port);
     auto* addresses = Get<QComboBox>("cbHLIPList");
     addresses->setCurrentIndex(addresses->findText(QStringLiteral("127.0.0.1")));
     auto* log = Get<QCheckBox>("cbHLLog");
-    QTest::mouseClick(log, Qt::LeftButton, {}, QPoint(5, log->height() / 2));
-    QVERIFY(log->isChecked());
+    log->click();
     QVERIFY(Remote_->Console().LogEnabled());
-
     auto* console = Get<QTextEdit>("reHLConsole");
-    const QString logAddress =
-        QStringLiteral("logaddress:  127.0.0.1:%1").arg(Remote_->Console().LocalPort());
-    QTRY_VERIFY(console->toPlainText().contains(from + logAddress));
-    // The log now streams into the console.
-    Type("mHLInput", QStringLiteral("say logged"));
-    QTRY_VERIFY(console->toPlainText().contains(": Server say \"logged\""));
-
-    QTest::mouseClick(Get<QPushButton>("sbNewHLID"), Qt::LeftButton);
-    QVERIFY(Remote_->Console().CachedChallenge().isEmpty());
-    QCOMPARE(Shown(console).last().Text,
-             "HL ID cached has been purged. Will request new one on next command.");
-    QCOMPARE(Shown(console).last().Color, kBlue);
-
-    QTest::mouseClick(log, Qt::LeftButton, {}, QPoint(5, log->height() / 2));
-    QVERIFY(!log->isChecked());
+    QTRY_VERIFY(console->toPlainText().contains(
+        QStringLiteral("logaddress:  127.0.0.1:%1").arg(Remote_->Console().LocalPort())));
+    log->click();
     QVERIFY(!Remote_->Console().LogEnabled());
-    QTRY_VERIFY(console->toPlainText().contains(from + "Server logging disabled."));
+
+    Get<QPushButton>("sbNewHLID")->click();
+    QVERIFY(Remote_->Console().CachedChallenge().isEmpty());
+    QCOMPARE(Shown(console).last().Color, kBlue);
 }
 
 void TestFrmRemote::addressesAndPlaceKeptPasswordsNot()

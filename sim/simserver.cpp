@@ -236,7 +236,17 @@ bool TSimServer::HandleConsole(const QByteArray& datagram, const QHostAddress& f
     }
     output = command.Password == Options_.RconPassword ? RunConsole(command.Command)
                                                        : QByteArray("Bad rconpassword.\n");
-    Send(EncodeQ3ConsoleOutput(output), from, port);
+    // Long output goes out in pieces, each ending at a line end where one fits.
+    const qsizetype chunk = qMax(1, Options_.ConsoleChunk);
+    do {
+        qsizetype size = qMin(chunk, output.size());
+        if (size < output.size()) {
+            const qsizetype lineEnd = output.lastIndexOf('\n', size - 1);
+            size = lineEnd >= 0 ? lineEnd + 1 : size;
+        }
+        Send(EncodeQ3ConsoleOutput(output.first(size)), from, port);
+        output.remove(0, size);
+    } while (!output.isEmpty());
     return true;
 }
 

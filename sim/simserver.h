@@ -29,6 +29,9 @@ struct TSimServerOptions
     double Loss = 0;   // probability that a datagram is dropped on arrival
     int LateMs = 3000; // delay of a late server's answers
     QByteArray RconPassword = "secret";
+    // Bytes of console text a Quake 3 server puts in one output datagram
+    // before it sends the rest in the next.
+    int ConsoleChunk = 1008;
     std::uint32_t Seed = 1;
 };
 

@@ -15,6 +15,7 @@
 #include "tools/frmadd.h"
 #include "tools/frmfind.h"
 #include "tools/frmnews.h"
+#include "tools/frmremote.h"
 #include "tools/frmsearch.h"
 #include "update/frmupdate.h"
 
@@ -63,7 +64,10 @@ TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSe
     if (!windows.News->NewsAddress().isEmpty()) {
         main.BindCommand("miHelpNews", [news = windows.News] { news->RetrieveLatestNews(); });
     }
-    // 8. Remote console: "&Remote console".
+    // 8. Remote console: its socket is open from the start, so a server's
+    // log reaches it while the window is hidden.
+    windows.Remote = new TfrmRemote(main, settings, dialogs);
+    main.BindCommand("miOtherRemote", [remote = windows.Remote] { remote->Open(); });
 
     // 9. Find server.
     windows.Find = new TfrmFind(main, dialogs);

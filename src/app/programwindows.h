@@ -10,6 +10,7 @@ class TfrmFilter;
 class TfrmFind;
 class TfrmNews;
 class TfrmSearch;
+class TfrmRemote;
 class TfrmOptions;
 class TfrmServerList;
 class TfrmUpdate;
@@ -27,8 +28,8 @@ struct TProgramWindows
     TfrmFilter* Filter = nullptr;         // 5. "&New filter"
     TfrmSearch* Search = nullptr;         // 6. "&Find Player"
     TfrmNews* News = nullptr;             // 7. the news page
-    // 8. remote console (TfrmRemote)
-    TfrmFind* Find = nullptr; // 9. "Find &Server"
+    TfrmRemote* Remote = nullptr;         // 8. "&Remote console"
+    TfrmFind* Find = nullptr;             // 9. "Find &Server"
     // 10. monitor (TfrmMonitor)
 };
 

@@ -5,9 +5,13 @@
 #include "browser/frmoptions.h"
 #include "browser/frmserverlist.h"
 #include "browser/profilebar.h"
+#include "core/joinserver.h"
+#include "core/joinstats.h"
+#include "core/launcher.h"
 #include "filters/frmfilter.h"
 #include "tools/frmadd.h"
 #include "tools/frmfind.h"
+#include "tools/frmmonitor.h"
 
 TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSettingsStore& store)
 {
@@ -43,6 +47,24 @@ TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSe
     windows.Find = new TfrmFind(main, dialogs);
     main.BindCommand("miOtherFindServer", [find = windows.Find] { find->Open(); });
 
-    // 10. Monitor: "&Monitor server" and "Monitor selected".
+    // 10. Monitor: "&Monitor server" and "Monitor selected". Its alert joins
+    // through a launcher of its own, with the main window's hooks.
+    windows.Monitor = new TfrmMonitor(main, dialogs);
+    {
+        auto* stats = new TJoinStats(windows.Monitor);
+        auto launcher = std::make_shared<TLauncher>(dialogs);
+        launcher->ShowStatus = [&main](const QString& text) { main.ShowStatus(text); };
+        auto join = std::make_shared<TServerJoin>(settings, dialogs, *launcher, stats);
+        join->Hooks.ShowStatus = launcher->ShowStatus;
+        join->Hooks.CopyToClipboard = [&main](const QString& text) { main.CopyToClipboard(text); };
+        join->Hooks.SaveServerList = [&main] { main.SaveServerList(); };
+        join->Hooks.CloseProgram = [&main] { main.CloseMainWindow(); };
+        join->Hooks.ShowInTray = [&main](bool flag) { main.ShowInTray(flag); };
+        windows.Monitor->SetJoinGame([launcher, join](const TGenericServer& server) {
+            join->JoinServer(server, QString());
+        });
+    }
+    main.BindCommand("miOtherMonitor", [monitor = windows.Monitor] { monitor->MonitorSelected(); });
+    main.BindCommand("pmMonitor", [monitor = windows.Monitor] { monitor->MonitorSelected(); });
     return windows;
 }

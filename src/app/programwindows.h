@@ -8,6 +8,7 @@ class TSettingsStore;
 class TfrmAdd;
 class TfrmFilter;
 class TfrmFind;
+class TfrmMonitor;
 class TfrmOptions;
 class TfrmServerList;
 
@@ -25,8 +26,8 @@ struct TProgramWindows
     // 6. player search (TfrmSearch)
     // 7. news (TfrmNews)
     // 8. remote console (TfrmRemote)
-    TfrmFind* Find = nullptr; // 9. "Find &Server"
-    // 10. monitor (TfrmMonitor)
+    TfrmFind* Find = nullptr;       // 9. "Find &Server"
+    TfrmMonitor* Monitor = nullptr; // 10. "&Monitor server", "Monitor selected"
 };
 
 // Creates and wires every window over the live settings, the dialogs and

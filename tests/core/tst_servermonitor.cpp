@@ -11,6 +11,7 @@
 #include "gamereplies.h"
 #include "model/basicquery.h"
 #include "scripteddialogs.h"
+#include "simulator.h"
 #include "tempappfolder.h"
 
 using TBehaviour = TFakeUdpServer::TBehaviour;
@@ -64,6 +65,7 @@ public:
 } // namespace
 
 Q_DECLARE_METATYPE(TMonitorCondition)
+Q_DECLARE_METATYPE(TGameType)
 
 class TestServerMonitor : public QObject
 {
@@ -82,6 +84,8 @@ private slots:
     void deadServerLeavesHeartbeatStill();
     void messageBoxLeavesEveryReplyRouted();
     void tribes2HasNoName();
+    void everyGameOfTheSimulator_data();
+    void everyGameOfTheSimulator();
 
 private:
     void Watch(TMonitorOptions options);
@@ -346,6 +350,44 @@ void TestServerMonitor::tribes2HasNoName()
              QStringLiteral("Server (No name available) [127.0.0.1:%1] just matched your criteria.")
                  .arg(Server_->Port()));
     QCOMPARE(Monitor_->Server().Map, QByteArray("Katabatic"));
+}
+
+void TestServerMonitor::everyGameOfTheSimulator_data()
+{
+    QTest::addColumn<TGameType>("game");
+    for (const TGameInfo& game : GameCatalogue()) {
+        QTest::newRow(game.DisplayName) << game.Type;
+    }
+}
+
+void TestServerMonitor::everyGameOfTheSimulator()
+{
+    QFETCH(TGameType, game);
+    // Simulated servers with players start full and lose a player later.
+    TSimConfig config;
+    config.Servers = {{game, 6}};
+    config.ServerOptions.FullCycleMs = 600;
+    TSimulator simulator(config);
+    QString error;
+    QVERIFY2(simulator.Start(error), qPrintable(error));
+    const TSimServer* full = nullptr;
+    for (const TSimServer* server : simulator.Servers()) {
+        if (!full && server->State().PlayerCount() > 1) {
+            full = server;
+        }
+    }
+    QVERIFY2(full, "a simulated server with players");
+    const int fullCount = full->State().MaxPlayers();
+    QCOMPARE(full->State().PlayerCount(), fullCount);
+
+    Monitor_->SetServer(QStringLiteral("127.0.0.1"), full->Port(), game);
+    QSignalSpy alerted(Monitor_.get(), &TServerMonitor::Alerted);
+    Watch({});
+    QTRY_COMPARE_WITH_TIMEOUT(alerted.size(), 1, 10000);
+    QCOMPARE(Monitor_->Server().MaxPlayers, fullCount);
+    QCOMPARE(Monitor_->Server().NumPlayers, fullCount - 1);
+    QVERIFY(!Monitor_->Server().Map.isEmpty());
+    QVERIFY(!Monitor_->Server().Name.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestServerMonitor)

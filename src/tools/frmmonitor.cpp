@@ -247,6 +247,13 @@ void TfrmMonitor::EnterMonitorMode()
         const auto games = AddGameTypes();
         const TGameType game =
             index >= 0 && index < int(games.size()) ? games[index].Game : gtUnknown;
+        if (typed.Host.trimmed().isEmpty() || typed.Port < 1 || typed.Port > 65535 ||
+            game == gtUnknown) {
+            Dialogs_.Warning(QStringLiteral("Server monitor"),
+                             QStringLiteral("Enter the server's address as host:port and "
+                                            "choose its game."));
+            return;
+        }
         Monitor_->SetServer(typed.Host.trimmed(), typed.Port, game);
     }
 

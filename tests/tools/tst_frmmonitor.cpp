@@ -45,6 +45,8 @@ private slots:
     void trayStepKeepsMonitoring();
     void cancelStopsAndCloses();
     void soundFileFromTheDialog();
+    void typedAddress_data();
+    void typedAddress();
 
 private:
     template <typename T> T* Control(const char* name) const
@@ -234,6 +236,39 @@ void TestFrmMonitor::soundFileFromTheDialog()
     // Cancelling keeps the file.
     Click("sbWaveBrowse");
     QCOMPARE(Control<QLineEdit>("editWAV")->text(), QStringLiteral("/sounds/alarm.wav"));
+}
+
+void TestFrmMonitor::typedAddress_data()
+{
+    QTest::addColumn<QString>("typed"); // %1: the server's port
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("host and port") << "127.0.0.1:%1" << true;
+    QTest::newRow("host alone keeps the port") << "127.0.0.1" << true;
+    QTest::newRow("no host") << ":%1" << false;
+    QTest::newRow("blank") << "  " << false;
+}
+
+void TestFrmMonitor::typedAddress()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, valid);
+    Server_->SetBehaviour(TFakeUdpServer::TBehaviour::Silent);
+    // Unlocked, the window watches what is typed into it.
+    Monitor_->Monitor(QStringLiteral("192.0.2.1"), Server_->Port(), false, gtQuake3);
+    auto* address = Control<QLineEdit>("editServerAddress");
+    QVERIFY(address->isEnabled());
+    QVERIFY(Control<QComboBox>("cbGameType")->isEnabled());
+    address->setText(typed.contains(u'%') ? typed.arg(Server_->Port()) : typed);
+    Click("sbOK");
+    QCOMPARE(Monitor_->Engine().IsWatching(), valid);
+    if (valid) {
+        QTRY_COMPARE(Server_->RequestCount(), 1);
+        QCOMPARE(Monitor_->Engine().Server().Info.Host, QStringLiteral("127.0.0.1"));
+    } else {
+        QCOMPARE(X_->Dialogs.Shown().size(), 1);
+        QCOMPARE(X_->Dialogs.Shown()[0].Kind, TKind::Warning);
+        QVERIFY(Control<QWidget>("sbOK")->isEnabled());
+    }
 }
 
 QTEST_MAIN(TestFrmMonitor)

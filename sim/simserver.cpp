@@ -59,6 +59,23 @@ TSimServer::TSimServer(TSimGameState state, TSimBehaviour behaviour,
 {
     Challenge_ = QByteArray::number(Random_.bounded(100000000, 999999999));
     connect(Socket_, &QUdpSocket::readyRead, this, &TSimServer::ReadPending);
+    if (Options_.FullCycleMs > 0 && State_.PlayerCount() > 0) {
+        State_.SetMaxPlayers(State_.PlayerCount());
+        Full_ = State_;
+        auto* cycle = new QTimer(this);
+        connect(cycle, &QTimer::timeout, this, &TSimServer::TogglePlayer);
+        cycle->start(Options_.FullCycleMs);
+    }
+}
+
+void TSimServer::TogglePlayer()
+{
+    PlayerAway_ = !PlayerAway_;
+    State_.TakePlayersFrom(Full_);
+    if (PlayerAway_) {
+        State_.DropPlayer();
+    }
+    Cache_.clear();
 }
 
 bool TSimServer::Bind(std::uint16_t port)

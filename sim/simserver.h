@@ -33,6 +33,9 @@ struct TSimServerOptions
     // before it sends the rest in the next.
     int ConsoleChunk = 1008;
     std::uint32_t Seed = 1;
+    // Above 0: a server with players starts full, and every so many ms its
+    // last player leaves or comes back.
+    int FullCycleMs = 0;
 };
 
 // Counters of one server, or of all of them.
@@ -77,6 +80,7 @@ private:
     bool HandleConsole(const QByteArray& datagram, const QHostAddress& from, std::uint16_t port);
     void Send(const QByteArray& datagram, const QHostAddress& to, std::uint16_t port);
     void Log(const QByteArray& entry);
+    void TogglePlayer();
     QByteArray Corrupted(const QByteArray& reply);
     QByteArray WithRequestKey(QByteArray reply, const QByteArray& request) const;
 
@@ -91,6 +95,9 @@ private:
     std::uint16_t LogPort_ = 0;
     bool LogOn_ = false;
     TSimCounters Counters_;
+    // The server full, while its players come and go.
+    TSimGameState Full_;
+    bool PlayerAway_ = false;
     QString Error_;
     QUdpSocket* Socket_;
 };

@@ -74,6 +74,8 @@ QString SimUsage()
         "                          (default secret)\n"
         "  --master-port GAME=PORT fixed port of the hl, q3, tribes or t2 master (repeatable;\n"
         "                          default any free port)\n"
+        "  --full-cycle-ms MS      servers with players start full; every MS ms the last\n"
+        "                          player leaves or comes back (default 0: never)\n"
         "  --duration SECONDS      stop after this many seconds\n"
         "  --help                  show this text\n");
 }
@@ -93,9 +95,10 @@ bool ParseSimArguments(const QStringList& arguments, TSimConfig& config, QString
             help = true;
             return true;
         }
-        static const QStringList known = {
-            "--servers", "--games",   "--count",         "--seed",        "--mix",
-            "--loss",    "--late-ms", "--rcon-password", "--master-port", "--duration"};
+        static const QStringList known = {"--servers",  "--games",         "--count",
+                                          "--seed",     "--mix",           "--loss",
+                                          "--late-ms",  "--rcon-password", "--master-port",
+                                          "--duration", "--full-cycle-ms"};
         if (!known.contains(option)) {
             error = option.startsWith(u"--")
                         ? QStringLiteral("unknown option '%1'").arg(option)
@@ -189,6 +192,11 @@ bool ParseSimArguments(const QStringList& arguments, TSimConfig& config, QString
                 return false;
             }
             config.MasterPorts[game->Master] = std::uint16_t(n);
+        } else if (option == u"--full-cycle-ms") {
+            if (!ParseCount(value, 0, 3600000, config.ServerOptions.FullCycleMs)) {
+                error = QStringLiteral("--full-cycle-ms takes milliseconds, not '%1'").arg(value);
+                return false;
+            }
         } else if (option == u"--duration") {
             if (!ParseCount(value, 1, 365 * 24 * 3600, config.DurationSeconds)) {
                 error =
@@ -320,6 +328,7 @@ QJsonObject TSimulator::BoundDocument() const
                        {"rcon_password", Text(Config_.ServerOptions.RconPassword)},
                        {"loss", Config_.ServerOptions.Loss},
                        {"late_ms", Config_.ServerOptions.LateMs},
+                       {"full_cycle_ms", Config_.ServerOptions.FullCycleMs},
                        {"masters", masters},
                        {"servers", servers}};
 }

@@ -446,3 +446,53 @@ void TSimGameState::SetHostName(const QByteArray& name)
     Tribes.HostName = name;
     T2Ping.HostName = name;
 }
+
+void TSimGameState::SetMaxPlayers(int max)
+{
+    if (TRuleList* rules = QuakeRules()) {
+        SetRule(*rules, Game == gtQuake3 ? "sv_maxclients" : "maxclients", QByteArray::number(max));
+    }
+    Q3.MaxPlayers = Q2.MaxPlayers = QW.MaxPlayers = max;
+    HLInfo.MaxPlayers = std::uint8_t(max);
+    Tribes.Players.Max = max;
+    T2Info.MaxPlayers = std::uint8_t(max);
+}
+
+void TSimGameState::DropPlayer()
+{
+    const auto dropLast = [](auto& list) {
+        if (!list.isEmpty()) {
+            list.removeLast();
+        }
+    };
+    dropLast(Q3.Players);
+    Q3.PlayerCount = std::int32_t(Q3.Players.size());
+    dropLast(Q2.Players);
+    Q2.PlayerCount = std::int32_t(Q2.Players.size());
+    dropLast(QW.Players);
+    QW.PlayerCount = std::int32_t(QW.Players.size());
+    dropLast(HLPlayers.Players);
+    HLPlayers.Count = std::uint8_t(HLPlayers.Players.size());
+    HLInfo.NumPlayers = HLInfo.NumPlayers > 0 ? HLInfo.NumPlayers - 1 : 0;
+    dropLast(Tribes.Players.Rows);
+    dropLast(TribesWire);
+    Tribes.Players.Count = std::int32_t(Tribes.Players.Rows.size());
+    dropLast(T2Info.Players);
+    T2Info.PlayerCount = std::uint8_t(T2Info.Players.size());
+}
+
+void TSimGameState::TakePlayersFrom(const TSimGameState& other)
+{
+    Q3.Players = other.Q3.Players;
+    Q3.PlayerCount = other.Q3.PlayerCount;
+    Q2.Players = other.Q2.Players;
+    Q2.PlayerCount = other.Q2.PlayerCount;
+    QW.Players = other.QW.Players;
+    QW.PlayerCount = other.QW.PlayerCount;
+    HLPlayers = other.HLPlayers;
+    HLInfo.NumPlayers = other.HLInfo.NumPlayers;
+    Tribes.Players = other.Tribes.Players;
+    TribesWire = other.TribesWire;
+    T2Info.Players = other.T2Info.Players;
+    T2Info.PlayerCount = other.T2Info.PlayerCount;
+}

@@ -35,6 +35,12 @@ struct TSimGameState
     void SetMap(const QByteArray& map);
     void SetHostName(const QByteArray& name);
 
+    // Players coming and going: the slots, the last player leaving, and
+    // the players of another state of the same server coming back.
+    void SetMaxPlayers(int max);
+    void DropPlayer();
+    void TakePlayersFrom(const TSimGameState& other);
+
 private:
     // The rules of a Quake family server; nullptr for the other games.
     TRuleList* QuakeRules();

@@ -8,12 +8,14 @@
 #include "browser/frmserverlist.h"
 #include "browser/joinpingcommands.h"
 #include "browser/profilebar.h"
+#include "core/joinserver.h"
 #include "core/joinstats.h"
 #include "core/makerweb.h"
 #include "core/savehtmlcommand.h"
 #include "filters/frmfilter.h"
 #include "tools/frmadd.h"
 #include "tools/frmfind.h"
+#include "tools/frmmonitor.h"
 #include "tools/frmnews.h"
 #include "tools/frmremote.h"
 #include "tools/frmsearch.h"
@@ -73,7 +75,14 @@ TProgramWindows CreateProgramWindows(TSettings& settings, TDialogs& dialogs, TSe
     windows.Find = new TfrmFind(main, dialogs);
     main.BindCommand("miOtherFindServer", [find = windows.Find] { find->Open(); });
 
-    // 10. Monitor: "&Monitor server" and "Monitor selected".
+    // 10. Monitor: "&Monitor server" and "Monitor selected". Its alert joins
+    // through the main window's join, as the pop-up "&Join" does.
+    windows.Monitor = new TfrmMonitor(main, dialogs);
+    windows.Monitor->SetJoinGame([&main](const TGenericServer& server) {
+        main.JoinPing().Join().JoinServer(server, QString());
+    });
+    main.BindCommand("miOtherMonitor", [monitor = windows.Monitor] { monitor->MonitorSelected(); });
+    main.BindCommand("pmMonitor", [monitor = windows.Monitor] { monitor->MonitorSelected(); });
 
     // The list's pop-up "&Save to HTML": the selected row's record (the
     // first one when several are selected).

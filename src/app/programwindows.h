@@ -11,6 +11,7 @@ class TfrmFind;
 class TfrmNews;
 class TfrmSearch;
 class TfrmRemote;
+class TfrmMonitor;
 class TfrmOptions;
 class TfrmServerList;
 class TfrmUpdate;
@@ -30,7 +31,7 @@ struct TProgramWindows
     TfrmNews* News = nullptr;             // 7. the news page
     TfrmRemote* Remote = nullptr;         // 8. "&Remote console"
     TfrmFind* Find = nullptr;             // 9. "Find &Server"
-    // 10. monitor (TfrmMonitor)
+    TfrmMonitor* Monitor = nullptr;       // 10. "&Monitor server", "Monitor selected"
 };
 
 // Creates and wires every window over the live settings, the dialogs and

@@ -244,10 +244,14 @@ void TBasicQuery::DataReceived()
 
         entry->Reply.Status = rsAnswered;
         entry->Reply.Ticks = now - entry->Reply.Ticks;
+        ++entry->Datagrams;
         const TBasicData reply{entry->Reply.Host, entry->Reply.Port, entry->Reply.Ticks,
                                entry->Reply.Tag, QByteArray(buffer, size)};
         const TBasicData* outer = std::exchange(ReplyInProgress_, &reply);
+        TInProgress current{entry, now};
+        InProgress_.push_back(&current);
         ProcessReply(reply);
+        InProgress_.pop_back();
         ReplyInProgress_ = outer;
     }
 }
@@ -291,8 +295,42 @@ void TBasicQuery::TimedOut(TActiveIt entry)
     RemoveActive(entry);
 }
 
+bool TBasicQuery::KeepPending(const QByteArray& packet)
+{
+    if (InProgress_.empty() || !InProgress_.back()->Entry ||
+        (*InProgress_.back()->Entry)->Reply.Status != rsAnswered) {
+        return false;
+    }
+    const TActiveIt entry = *InProgress_.back()->Entry;
+    const auto port = std::uint16_t(entry->Reply.Port);
+    entry->Reply.Status = rsPending;
+    // Ticks holds the round trip now: back to the time of the first send,
+    // or a new start.
+    entry->Reply.Ticks =
+        packet.isEmpty() ? InProgress_.back()->ReceivedAt - entry->Reply.Ticks : TickCount();
+    entry->Sent = true;
+    // It was the oldest pending request of its sender and stays so.
+    Pending_[SenderKey(entry->Address, port)].push_front(entry);
+    if (!packet.isEmpty()) {
+        Socket_->writeDatagram(packet, QHostAddress(entry->Address), port);
+    }
+    return true;
+}
+
+int TBasicQuery::DatagramsReceived() const
+{
+    return InProgress_.empty() || !InProgress_.back()->Entry
+               ? 0
+               : (*InProgress_.back()->Entry)->Datagrams;
+}
+
 void TBasicQuery::RemoveActive(TActiveIt entry)
 {
+    for (TInProgress* decoding : InProgress_) {
+        if (decoding->Entry == entry) {
+            decoding->Entry.reset();
+        }
+    }
     Resolving_.remove(entry->Serial);
     Unmatch(entry);
     Active_.erase(entry);

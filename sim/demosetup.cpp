@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/masterlist.h"
@@ -68,7 +69,16 @@ bool ReadBoundDocument(const QByteArray& bytes, TDemoFiles& files, QString& erro
                             QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact)));
             return false;
         }
-        files.Masters.append({GameTypeName(game->Type), {{host, port}}});
+        // A game with masters of both kinds gets one menu with both.
+        const QString name = GameTypeName(game->Type);
+        const auto group =
+            std::find_if(files.Masters.begin(), files.Masters.end(),
+                         [&](const TMasterGame& known) { return known.Name == name; });
+        if (group != files.Masters.end()) {
+            group->Masters.append({host, port});
+        } else {
+            files.Masters.append({name, {{host, port}}});
+        }
         listed.append(game->Master);
     }
     for (const QJsonValue& value : document.object().value(u"servers").toArray()) {

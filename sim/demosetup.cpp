@@ -75,7 +75,16 @@ bool ReadBoundDocument(const QByteArray& bytes, TDemoFiles& files, QString& erro
             std::find_if(files.Masters.begin(), files.Masters.end(),
                          [&](const TMasterGame& known) { return known.Name == name; });
         if (group != files.Masters.end()) {
-            group->Masters.append({host, port});
+            // The store names a game's masters by host, so the second one on
+            // this machine goes by its other name.
+            const bool sameHost =
+                std::any_of(group->Masters.cbegin(), group->Masters.cend(),
+                            [&](const TMasterEntry& known) { return known.Host == host; });
+            if (sameHost && host != u"127.0.0.1") {
+                error = QStringLiteral("two masters of %1 on the host %2").arg(name, host);
+                return false;
+            }
+            group->Masters.append({sameHost ? QStringLiteral("localhost") : host, port});
         } else {
             files.Masters.append({name, {{host, port}}});
         }

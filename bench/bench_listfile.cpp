@@ -22,8 +22,7 @@
 #include "core/settingsstore.h"
 #include "fakeudpserver.h"
 #include "masters/hlmaster.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
+#include "windowfixture.h"
 #include "wire/masterwire.h"
 
 namespace {
@@ -82,17 +81,7 @@ protected:
     }
 };
 
-struct TWindow
-{
-    TSettings Settings;
-    TScriptedDialogs Dialogs;
-    TFileSettingsStore Store{TFileSettingsStore::DefaultPath()};
-    std::unique_ptr<TfrmServerList> Window;
-
-    TWindow() { Window = std::make_unique<TfrmServerList>(Settings, Dialogs, Store); }
-};
-
-void ListFile()
+void ListFile(TWindowFixture& fixture)
 {
     TServerListFile file;
     const QList<TServerListLine> lines = MakeLines();
@@ -105,16 +94,16 @@ void ListFile()
     std::vector<double> loads;
     std::vector<double> saves;
     for (int run = 0; run < kRuns; ++run) {
-        TWindow window;
+        TfrmServerList& window = fixture.Restart();
         QElapsedTimer clock;
         clock.start();
-        window.Window->LoadServerList();
+        window.LoadServerList();
         loads.push_back(double(clock.nsecsElapsed()) / 1e9);
-        if (window.Window->ServerCount() != kListServers) {
-            qFatal("loaded %d servers", window.Window->ServerCount());
+        if (window.ServerCount() != kListServers) {
+            qFatal("loaded %d servers", window.ServerCount());
         }
         clock.restart();
-        if (!window.Window->SaveServerList()) {
+        if (!window.SaveServerList()) {
             qFatal("save failed");
         }
         saves.push_back(double(clock.nsecsElapsed()) / 1e9);
@@ -133,7 +122,7 @@ void ListFile()
                 MeasureNs([&] { contents = EncodeServerList(lines); }) / 1e9, "s");
 }
 
-void MasterAnswer()
+void MasterAnswer(TWindowFixture& fixture)
 {
     QList<TMasterServer> listed;
     for (int i = 0; i < kMasterServers; ++i) {
@@ -151,23 +140,23 @@ void MasterAnswer()
     int paints = 0;
     int frames = 0;
     for (int run = 0; run < kRuns; ++run) {
-        TWindow window;
-        WriteMasterList(window.Store,
+        TfrmServerList& window = fixture.Restart();
+        WriteMasterList(*fixture.Store,
                         {{QStringLiteral("Half-Life"), {{master.Address(), master.Port()}}}});
-        window.Window->show();
+        window.show();
         QEventLoop settle;
         QTimer::singleShot(50, &settle, &QEventLoop::quit);
         settle.exec();
 
-        auto* item = window.Window->findChild<QMenu*>(QStringLiteral("miMasterGame0"))
+        auto* item = window.findChild<QMenu*>(QStringLiteral("miMasterGame0"))
                          ->findChild<QAction*>(QStringLiteral("miMasterServ0"));
         TPaintCounter counter;
-        QWidget* status = window.Window->findChild<QWidget*>(QStringLiteral("StatusText"));
+        QWidget* status = window.findChild<QWidget*>(QStringLiteral("StatusText"));
         status->installEventFilter(&counter);
         TStallMeter stall;
         QEventLoop loop;
-        QObject::connect(&window.Window->Model(), &QAbstractItemModel::rowsInserted, &loop, [&] {
-            if (window.Window->ServerCount() >= kMasterServers) {
+        QObject::connect(&window.Model(), &QAbstractItemModel::rowsInserted, &loop, [&] {
+            if (window.ServerCount() >= kMasterServers) {
                 loop.quit();
             }
         });
@@ -179,8 +168,8 @@ void MasterAnswer()
         loop.exec();
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         stalls.push_back(stall.StopMs());
-        if (window.Window->ServerCount() != kMasterServers) {
-            qFatal("added %d servers", window.Window->ServerCount());
+        if (window.ServerCount() != kMasterServers) {
+            qFatal("added %d servers", window.ServerCount());
         }
         times.push_back(seconds);
         paints = counter.Paints;
@@ -208,9 +197,9 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    TTempAppFolder folder;
+    TWindowFixture fixture;
     std::printf("Server list file and master answers, offscreen\n");
-    ListFile();
-    MasterAnswer();
+    ListFile(fixture);
+    MasterAnswer(fixture);
     return 0;
 }

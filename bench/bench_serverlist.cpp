@@ -1,5 +1,7 @@
 // The main window with 10,000 rows, offscreen: adding them, sorting, a query
-// round against loopback servers with "No limit", and memory per row.
+// round against loopback servers with "No limit" beside the same round made
+// by the query coordinator alone and by the bare engine, removing a
+// scattered half of the rows, and memory per row.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -12,18 +14,18 @@
 #include "benchutil.h"
 #include "browser/frmserverlist.h"
 #include "browser/serverlistmodel.h"
+#include "core/serverquerier.h"
 #include "core/settings.h"
-#include "core/settingsstore.h"
 #include "fakeudpserver.h"
 #include "protocols/q3aquery.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
+#include "windowfixture.h"
 
 namespace {
 
 constexpr int kRows = 10000;
 constexpr int kServers = 100;
 constexpr int kSlice = 64; // dispatches per turn when the engines run alone
+constexpr int kRuns = 5;   // rounds of each kind
 
 // Loopback Quake 3 servers; every reply names the server differently so
 // that sorting by name has work to do.
@@ -115,6 +117,42 @@ TRoundFigures EnginesAlone(const std::vector<std::unique_ptr<TFakeUdpServer>>& s
     return figures;
 }
 
+// The same round through the query coordinator, without a window: the
+// limits the window gives it, no list and nothing shown.
+TRoundFigures CoordinatorAlone(const std::vector<std::unique_ptr<TFakeUdpServer>>& servers)
+{
+    TServerQuerier querier(
+        [&servers](std::int32_t id, TQueryTarget& target) {
+            const TFakeUdpServer& server = *servers[std::size_t(id) % kServers];
+            target = {GameInfo(gtQuake3), server.Address(), server.Port()};
+            return true;
+        },
+        [] {
+            return TQueryLimits{0, 1500, 2, -1, true};
+        });
+    TRoundFigures figures;
+    QObject::connect(&querier, &TServerQuerier::ServerFinished, &querier,
+                     [&](std::int32_t, TQueryOutcome outcome) {
+                         figures.Answered += outcome == TQueryOutcome::Answered;
+                         figures.TimedOut += outcome == TQueryOutcome::TimedOut;
+                     });
+    QList<std::int32_t> ids;
+    for (int i = 0; i < kRows; ++i) {
+        ids.append(i);
+    }
+    QEventLoop loop;
+    QObject::connect(&querier, &TServerQuerier::RoundFinished, &loop, &QEventLoop::quit);
+    TStallMeter stall;
+    QElapsedTimer clock;
+    clock.start();
+    stall.Start();
+    querier.StartRound(ids);
+    loop.exec();
+    figures.StallMs = stall.StopMs();
+    figures.Seconds = double(clock.nsecsElapsed()) / 1e9;
+    return figures;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -123,19 +161,16 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    TTempAppFolder folder;
-    TSettings settings;
-    settings.Change([](TSettingsValues& values) {
+    TWindowFixture fixture;
+    fixture.Settings.Change([](TSettingsValues& values) {
         values.NoLimit = true;
         values.QueryTimeout = 1500;
         values.Retry = 2;
     });
-    TScriptedDialogs dialogs;
     auto servers = MakeServers();
 
     std::printf("Server list, %d rows, %d loopback Quake 3 servers, offscreen\n", kRows, kServers);
-    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
-    TfrmServerList window(settings, dialogs, store);
+    TfrmServerList& window = fixture.Build();
     window.show();
     QCoreApplication::processEvents(); // let the window come up before measuring
 
@@ -155,13 +190,15 @@ int main(int argc, char* argv[])
     PrintFigure("memory per unqueried row (RSS delta)", double(after - before) * 1024.0 / kRows,
                 "bytes");
 
-    // Rounds alternate between the engines alone and the window, three of
-    // each, so that load from elsewhere on the machine hits both alike; the
-    // medians are compared.
+    // Rounds alternate between the engine alone, the coordinator alone and
+    // the window, five of each, so that load from elsewhere on the machine
+    // hits them alike; the medians are compared.
     std::vector<TRoundFigures> alone;
+    std::vector<TRoundFigures> coordinator;
     std::vector<TRoundFigures> inWindow;
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < kRuns; ++run) {
         alone.push_back(EnginesAlone(servers));
+        coordinator.push_back(CoordinatorAlone(servers));
 
         TStallMeter stall;
         QEventLoop loop;
@@ -194,13 +231,14 @@ int main(int argc, char* argv[])
         return most;
     };
     for (const auto& [name, runs] :
-         {std::pair{"engines alone", &alone}, std::pair{"window", &inWindow}}) {
+         {std::pair{"engines alone", &alone}, std::pair{"coordinator alone", &coordinator},
+          std::pair{"window", &inWindow}}) {
         const QByteArray prefix = QByteArray(name) + ": ";
-        PrintFigure((prefix + "query round, median of 3").constData(),
+        PrintFigure((prefix + "query round, median of 5").constData(),
                     median(*runs, &TRoundFigures::Seconds), "s");
-        PrintFigure((prefix + "longest event-loop stall, median of 3").constData(),
+        PrintFigure((prefix + "longest event-loop stall, median of 5").constData(),
                     median(*runs, &TRoundFigures::StallMs), "ms");
-        PrintFigure((prefix + "longest event-loop stall, worst of 3").constData(),
+        PrintFigure((prefix + "longest event-loop stall, worst of 5").constData(),
                     worst(*runs, &TRoundFigures::StallMs), "ms");
         PrintFigure((prefix + "answered in the last round").constData(), runs->back().Answered,
                     "servers");
@@ -209,6 +247,10 @@ int main(int argc, char* argv[])
     }
     PrintFigure("window round / engines alone (medians)",
                 median(inWindow, &TRoundFigures::Seconds) / median(alone, &TRoundFigures::Seconds),
+                "x");
+    PrintFigure("window round / coordinator alone (medians)",
+                median(inWindow, &TRoundFigures::Seconds) /
+                    median(coordinator, &TRoundFigures::Seconds),
                 "x");
 
     auto* view = window.findChild<QTreeView*>(QStringLiteral("lvServers"));
@@ -223,5 +265,25 @@ int main(int argc, char* argv[])
             PrintFigure(what.constData(), double(clock.nsecsElapsed()) / 1e9, "s");
         }
     }
+
+    // Every other row selected, sorted as the list now stands: 5,000 ranges
+    // and as many runs of rows to remove.
+    {
+        // Gone before the removal: each of its ranges holds an index of a row.
+        QItemSelection selection;
+        for (int row = 0; row < kRows; row += 2) {
+            const QModelIndex index = view->model()->index(row, 0);
+            selection.select(index, index);
+        }
+        view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect |
+                                                      QItemSelectionModel::Rows);
+    }
+    clock.restart();
+    window.RemoveSelected();
+    const double removeSeconds = double(clock.nsecsElapsed()) / 1e9;
+    QCoreApplication::processEvents();
+    PrintFigure("remove 5,000 scattered selected rows of 10,000", removeSeconds, "s");
+    PrintFigure("the same, laid out in the view", double(clock.nsecsElapsed()) / 1e9, "s");
+    PrintFigure("rows left", window.ServerCount(), "rows");
     return 0;
 }

@@ -17,11 +17,9 @@
 #include "benchutil.h"
 #include "browser/frmserverlist.h"
 #include "cli/queryoptions.h"
+#include "core/serverquerier.h"
 #include "core/settings.h"
-#include "core/settingsstore.h"
-#include "model/basicquery.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
+#include "windowfixture.h"
 
 int main(int argc, char* argv[])
 {
@@ -51,9 +49,8 @@ int main(int argc, char* argv[])
     }
 
     // The window's own files (list file, settings) go to a temporary folder.
-    TTempAppFolder folder;
-    TSettings settings;
-    settings.Change([&](TSettingsValues& values) {
+    TWindowFixture fixture;
+    fixture.Settings.Change([&](TSettingsValues& values) {
         values.NoLimit = options.MaxQueries == 0;
         if (options.MaxQueries > 0) {
             values.MaxQueries = options.MaxQueries;
@@ -61,31 +58,16 @@ int main(int argc, char* argv[])
         values.QueryTimeout = options.TimeoutMs;
         values.Retry = options.Retries;
     });
-    TScriptedDialogs dialogs;
-    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
-    TfrmServerList window(settings, dialogs, store);
-    QList<TBasicQuery*> followUps;
-    for (const char* name : {"qHLPlayer", "qHLRule", "qT2"}) {
-        if (auto* engine = window.findChild<TBasicQuery*>(QLatin1String(name))) {
-            followUps.append(engine);
-        }
-    }
+    TfrmServerList& window = fixture.Build();
 
     QElapsedTimer clock;
-    QTimer followUpCheck;
-    followUpCheck.setInterval(10);
+    bool roundOver = false;
     bool finished = false;
+    // The round is over, and no follow-up query is left.
     const auto finishWhenIdle = [&] {
-        if (finished) {
-            return; // the window ends its rows' queries once more as it goes
+        if (finished || !roundOver || !window.Querier().IsIdle()) {
+            return;
         }
-        for (const TBasicQuery* engine : followUps) {
-            if (engine->CurrentQueries() > 0 || engine->WaitingQueries() > 0) {
-                followUpCheck.start();
-                return;
-            }
-        }
-        followUpCheck.stop();
         finished = true;
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         int answered = 0;
@@ -99,8 +81,11 @@ int main(int argc, char* argv[])
                     ProcStatusKb("VmHWM"));
         QCoreApplication::quit();
     };
-    QObject::connect(&followUpCheck, &QTimer::timeout, &app, finishWhenIdle);
-    QObject::connect(&window, &TfrmServerList::QueryRoundFinished, &app, finishWhenIdle);
+    QObject::connect(&window.Querier(), &TServerQuerier::Idle, &app, finishWhenIdle);
+    QObject::connect(&window, &TfrmServerList::QueryRoundFinished, &app, [&] {
+        roundOver = true;
+        finishWhenIdle();
+    });
 
     window.show();
     // After the first show's start-up steps, as a user's "Query all" comes.

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins fonts-dejavu-core
   qt6-multimedia-dev qt6-webengine-dev
   libmspack-dev
+  xdg-utils
   xvfb xauth
 )
 

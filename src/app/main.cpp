@@ -1,13 +1,11 @@
 #include <QApplication>
 
+#include "app/programwindows.h"
 #include "browser/frmserverlist.h"
 #include "browser/qtdialogs.h"
 #include "core/settings.h"
 #include "core/settingsio.h"
 #include "core/settingsstore.h"
-#include "filters/frmfilter.h"
-#include "tools/frmadd.h"
-#include "tools/frmfind.h"
 
 int main(int argc, char* argv[])
 {
@@ -25,15 +23,10 @@ int main(int argc, char* argv[])
     TFileSettingsStore store(TFileSettingsStore::DefaultPath());
     LoadSettingsFile(store, dialogs);
 
-    TfrmServerList window(settings, dialogs, store);
-    // Tool windows belong to the main window and live as long as it does,
-    // created in the program's documented order.
-    new TfrmAdd(window, settings, dialogs);
-    window.SetFilterWindow(new TfrmFilter(store, dialogs, &window));
-    new TfrmFind(window, dialogs);
-    dialogs.SetParent(&window);
-    QObject::connect(&window, &TfrmServerList::ShutDown, &app, &QCoreApplication::quit,
+    const TProgramWindows windows = CreateProgramWindows(settings, dialogs, store);
+    dialogs.SetParent(windows.Main.get());
+    QObject::connect(windows.Main.get(), &TfrmServerList::ShutDown, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    window.ShowAtStart();
+    windows.Main->ShowAtStart();
     return QApplication::exec();
 }

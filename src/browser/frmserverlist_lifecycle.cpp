@@ -1,24 +1,26 @@
 // The main window's life: its start-up steps at the first show, the news
-// check at the first activation, the Help menu, the tray, and the shutdown
-// steps when it closes.
+// check at the first activation, the tray, the server list file and the
+// shutdown steps when it closes.
 
 #include "browser/frmserverlist.h"
 
 #include <QCloseEvent>
-#include <QDesktopServices>
+#include <QFileInfo>
 #include <QGuiApplication>
-#include <QMenu>
 #include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
 
+#include "browser/masterrequests.h"
 #include "browser/profilebar.h"
 #include "browser/serverlistmodel.h"
+#include "browser/serverlistrows.h"
+#include "browser/serverlistview.h"
 #include "browser/trayicon.h"
 #include "core/dialogs.h"
-#include "core/makerweb.h"
-#include "core/querypacer.h"
+#include "core/masterlist.h"
+#include "core/serverlistfile.h"
 #include "core/settings.h"
 #include "core/settingsio.h"
 #include "core/settingsstore.h"
@@ -36,51 +38,6 @@ bool OnSomeScreen(const QRect& rect)
 
 } // namespace
 
-void TfrmServerList::CreateHelpItems(QMenu* help)
-{
-    help->setToolTipsVisible(true);
-    const bool hasAddress = !MakerWebAddress().isEmpty();
-    const QString noAddress =
-        QStringLiteral("This build of Morvix has no web site address (MORVIX_MAKER_URL).");
-    const auto page = [&](const char* name, const QString& text, const QString& path) {
-        QAction* action = help->addAction(text);
-        action->setObjectName(QLatin1String(name));
-        action->setEnabled(hasAddress && !path.isEmpty());
-        if (!hasAddress) {
-            action->setToolTip(noAddress);
-        }
-        if (!path.isEmpty()) {
-            connect(action, &QAction::triggered, this, [this, path] { OpenMakerPage(path); });
-        }
-    };
-    // The news page is shown by the news window.
-    page("miHelpNews", QStringLiteral("Retrieve latest news"), QString());
-    page("miHelpOnline", QStringLiteral("Morvix Online help"), QStringLiteral("/morvix/support"));
-    page("miHelpHomepage", QStringLiteral("Morvix homepage"), QStringLiteral("/morvix"));
-    help->addSeparator();
-    QAction* credits = help->addAction(QStringLiteral("&Credits"));
-    credits->setObjectName(QStringLiteral("miHelpCredits"));
-    connect(credits, &QAction::triggered, this, [this] {
-        Dialogs_.Information(
-            QStringLiteral("Credits"),
-            QStringLiteral("Morvix\n"
-                           "A browser for the servers of classic multiplayer games.\n\n"
-                           "Written by the Morvix developers, with thanks to everyone\n"
-                           "who wrote down how these games talk to their servers.\n\n"
-                           "The game and program icons are drawn by Morvix itself.\n"
-                           "Built with Qt."));
-    });
-}
-
-void TfrmServerList::OpenMakerPage(const QString& path)
-{
-    const QUrl url = MakerPage(path);
-    if (!url.isValid() || !QDesktopServices::openUrl(url)) {
-        ShowStatus(QStringLiteral("Unable to open ") + url.toString() +
-                   QStringLiteral(". Is a web browser installed?"));
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Start-up
 
@@ -93,14 +50,33 @@ void TfrmServerList::ShowAtStart()
     }
 }
 
+void TfrmServerList::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (FirstShow_) {
+        FirstShow_ = false;
+        RunStartupSteps();
+        // After the layout has given the list its real width, and only while
+        // the columns have their design widths rather than stored ones.
+        QTimer::singleShot(0, this, [this] {
+            if (Settings_->ListLayout.Sizes.size() != ColumnCount) {
+                List_->View().FitNameColumn();
+            }
+        });
+    }
+}
+
 void TfrmServerList::RunStartupSteps()
 {
     // Settings first: every later step reads them. A value the store could
     // not read is reported and the steps still run, so that nothing the
     // user had is left unloaded and then saved over at exit.
     LoadSettings();
-    LoadProfiles();
+    ProfileBar_->LoadProfiles();
     LoadServerList();
+    // The list comes back in the order it was saved in; the stored sort
+    // column and direction order it now, as the header shows.
+    List_->View().SortAgain();
     if (Settings_->OSQueryALL) {
         QueryAll();
     }
@@ -124,18 +100,33 @@ void TfrmServerList::LoadSettings()
     if (Settings_->ListRect.isValid() && OnSomeScreen(Settings_->ListRect)) {
         setGeometry(Settings_->ListRect);
     }
-    ApplyListLayout();
+    List_->View().ApplyLayout(Settings_->ListLayout);
 }
 
-void TfrmServerList::SaveSettings()
+QStringList TfrmServerList::LoadMasters()
 {
-    StoreListLayout();
-    if (!::SaveSettings(Store_, Settings_.Values())) {
-        Dialogs_.Error(QStringLiteral("Settings not saved"),
-                       QStringLiteral("Morvix could not save its settings:\n%1\n"
-                                      "The settings saved before are kept as they were.")
-                           .arg(Store_.ErrorString()));
+    const TMasterList masters = ReadMasterList(Store_);
+    Masters_->BuildMenu(*miListImport, masters.Games);
+    return masters.InvalidValues;
+}
+
+bool TfrmServerList::LoadServerList()
+{
+    QList<TServerListLine> lines;
+    if (ListFile_->Read(lines) == TServerListFile::TReadResult::Failed) {
+        // Told once the window is on the screen, over it.
+        QTimer::singleShot(0, this, [this, message = ListFile_->ErrorString()] {
+            Dialogs_.Error(QStringLiteral("Morvix"), message);
+        });
+        return false;
     }
+    ListRead_ = true;
+    List_->AddLoaded(lines);
+    if (!lines.isEmpty()) {
+        ShowStatus(QStringLiteral("Successfully loaded ") + QString::number(lines.size()) +
+                   QStringLiteral(" servers from disk db."));
+    }
+    return true;
 }
 
 bool TfrmServerList::event(QEvent* event)
@@ -191,6 +182,45 @@ void TfrmServerList::changeEvent(QEvent* event)
 // ---------------------------------------------------------------------------
 // Shutdown
 
+void TfrmServerList::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        Shutdown();
+    }
+}
+
+bool TfrmServerList::SaveServerList()
+{
+    ShowStatus(QStringLiteral("Saving servers..."));
+    Masters_->AddPending();
+    // A list that was never read this time (unreadable, or start-up stopped
+    // early) would be replaced by the rows of this run alone.
+    if (!ListRead_ && QFileInfo::exists(ListFile_->Path())) {
+        ShowStatus(QStringLiteral("The server list was not saved: it could not be read at start."));
+        return false;
+    }
+    if (!ListFile_->Write(ServerListLines(List_->Model()))) {
+        Dialogs_.Error(QStringLiteral("Morvix"), ListFile_->ErrorString());
+        return false;
+    }
+    return true;
+}
+
+void TfrmServerList::SaveSettings()
+{
+    Settings_.Change([this](TSettingsValues& values) {
+        List_->View().SaveLayout(values.ListLayout);
+        values.ListRect = geometry();
+    });
+    if (!::SaveSettings(Store_, Settings_.Values())) {
+        Dialogs_.Error(QStringLiteral("Settings not saved"),
+                       QStringLiteral("Morvix could not save its settings:\n%1\n"
+                                      "The settings saved before are kept as they were.")
+                           .arg(Store_.ErrorString()));
+    }
+}
+
 void TfrmServerList::Shutdown()
 {
     if (ClosedDown_) {
@@ -205,8 +235,7 @@ void TfrmServerList::Shutdown()
     if (StartupDone_) {
         SaveSettings();
     }
-    Pacer_->Stop();
-    Forget(Model_->Clear());
+    List_->Clear();
     // The profiles leave the list; the stored ones stay.
     ProfileBar_->RemoveAllProfiles();
     Tray_->SetVisible(false);

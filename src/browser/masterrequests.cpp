@@ -3,10 +3,7 @@
 #include <QAction>
 #include <QMenu>
 
-#include <vector>
-
-#include "browser/frmserverlist.h"
-#include "browser/serverlistmodel.h"
+#include "browser/serverbrowser.h"
 #include "core/dialogs.h"
 #include "masters/hlmaster.h"
 #include "masters/q3master.h"
@@ -50,8 +47,8 @@ const QString kTitle = QStringLiteral("Morvix");
 
 } // namespace
 
-TMasterRequests::TMasterRequests(TfrmServerList& window, TDialogs& dialogs)
-    : QObject(&window), Window_(window), Dialogs_(dialogs)
+TMasterRequests::TMasterRequests(TServerBrowser& browser, TDialogs& dialogs, QObject* parent)
+    : QObject(parent), Browser_(browser), Dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("MasterRequests"));
     HLMaster_ = AddMaster<THLMaster>("HLMaster", gtHalfLife);
@@ -148,9 +145,9 @@ void TMasterRequests::RequestMaster(const QString& host, int port, TGameType gam
     }
     // The servers of an earlier answer still count for it.
     AddPending();
-    Window_.ShowStatus(QStringLiteral("Asking ") + host + QLatin1Char(':') + QString::number(port) +
-                       QStringLiteral(" for ") + QLatin1String(texts->Servers) +
-                       QStringLiteral(" servers..."));
+    Browser_.ShowStatus(QStringLiteral("Asking ") + host + QLatin1Char(':') +
+                        QString::number(port) + QStringLiteral(" for ") +
+                        QLatin1String(texts->Servers) + QStringLiteral(" servers..."));
     TMaster* master = nullptr;
     switch (game) {
     case gtHalfLife:
@@ -210,13 +207,11 @@ void TMasterRequests::Add(qsizetype count)
     if (count <= 0) {
         return;
     }
-    std::vector<TServerListModel::TNewRow> rows;
-    rows.reserve(std::size_t(count));
+    QList<TServerAddress> servers;
+    servers.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
         const TPending& pending = Pending_[Next_ + i];
-        rows.push_back(
-            {Window_.NewServerRecord(pending.Server.IP, pending.Server.Port & 0xFFFF, pending.Game),
-             std::nullopt});
+        servers.append({pending.Server.IP, pending.Server.Port & 0xFFFF, pending.Game});
     }
     const TGameType last = Pending_[Next_ + count - 1].Game;
     Next_ += count;
@@ -225,12 +220,12 @@ void TMasterRequests::Add(qsizetype count)
         Next_ = 0;
     }
     Received_ += int(count);
-    Window_.Model().Append(std::move(rows));
-    Window_.ShowStatus(ReceivedText(last, Received_));
+    Browser_.AddServers(servers);
+    Browser_.ShowStatus(ReceivedText(last, Received_));
 }
 
 void TMasterRequests::ShowAfterPending(const QString& text)
 {
     AddPending();
-    Window_.ShowStatus(text);
+    Browser_.ShowStatus(text);
 }

@@ -11,14 +11,14 @@
 
 class QMenu;
 class TDialogs;
-class TfrmServerList;
+class TServerBrowser;
 class THLMaster;
 class TMaster;
 class TQ3Master;
 class TT2Master;
 class TTribesMaster;
 
-// The main window's side of the master servers: the master sub-menus of
+// The server list's side of the master servers: the master sub-menus of
 // "&Import", the request a click on one of them starts, and what becomes of
 // each server, time-out, odd packet and message of the day a master reports.
 // It owns one component per master protocol: HLMaster, Q3Master,
@@ -33,7 +33,7 @@ class TMasterRequests : public QObject
     Q_OBJECT
 
 public:
-    TMasterRequests(TfrmServerList& window, TDialogs& dialogs);
+    TMasterRequests(TServerBrowser& browser, TDialogs& dialogs, QObject* parent = nullptr);
     ~TMasterRequests() override;
 
     // Replaces the items of Import with one sub-menu per game, named
@@ -79,7 +79,7 @@ private:
     // Shows a text about the answer after the servers that came before it.
     void ShowAfterPending(const QString& text);
 
-    TfrmServerList& Window_;
+    TServerBrowser& Browser_;
     TDialogs& Dialogs_;
     THLMaster* HLMaster_ = nullptr;
     TQ3Master* Q3Master_ = nullptr;

@@ -5,24 +5,27 @@
 
 #include "core/genericfilter.h"
 
-class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QToolBar;
+class QToolButton;
 class TDialogs;
+class TServerBrowser;
 class TSettingsStore;
-class TfrmServerList;
+struct TSettingsValues;
 
-// The filter profiles of the main window's tool bar: the drop-down of the
-// stored profiles (each item owning its conditions), "&Apply profile",
-// "&Remove profile" and "Invert profile".
+// The filter profiles of the main window's tool bar: the drop-down
+// cbProfileList of the stored profiles (each item owning its conditions),
+// "&Apply profile" (sbApplyProfile), "&Remove profile" (sbRemoveProfile) and
+// "Invert profile" (cbInvert). The four stand disabled while no profile is
+// listed.
 class TProfileBar : public QObject
 {
     Q_OBJECT
 
 public:
-    TProfileBar(TfrmServerList& window, TSettingsStore& store, TDialogs& dialogs,
-                QComboBox* profileList, QAbstractButton* applyProfile,
-                QAbstractButton* removeProfile, QCheckBox* invert);
+    // Adds the controls to Bar.
+    TProfileBar(TServerBrowser& browser, TSettingsStore& store, TDialogs& dialogs, QToolBar& bar);
 
     // Lists the stored profiles afresh and selects the first.
     void LoadProfiles();
@@ -35,18 +38,22 @@ public:
     // in one batch.
     void ApplyProfile();
 
+    // The tool bar's colours: the drop-down's background, and text that stays
+    // readable on it, greyed half-way while the controls are disabled.
+    void ApplyColors(const TSettingsValues& values);
+
     const QList<TFilterProfile>& Profiles() const { return Profiles_; }
 
 private:
     void UpdateControls();
 
-    TfrmServerList& Window_;
+    TServerBrowser& Browser_;
     TSettingsStore& Store_;
     TDialogs& Dialogs_;
-    QComboBox* cbProfileList;
-    QAbstractButton* sbApplyProfile;
-    QAbstractButton* sbRemoveProfile;
-    QCheckBox* cbInvert;
+    QComboBox* cbProfileList = nullptr;
+    QToolButton* sbApplyProfile = nullptr;
+    QToolButton* sbRemoveProfile = nullptr;
+    QCheckBox* cbInvert = nullptr;
     // Parallel to the drop-down's items.
     QList<TFilterProfile> Profiles_;
 };

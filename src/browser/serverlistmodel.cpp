@@ -41,7 +41,11 @@ const QString& SharedGameName(TGameType game)
 
 TServerListModel::TServerListModel(const TSettings& settings, QObject* parent)
     : QAbstractTableModel(parent), Settings_(settings)
-{}
+{
+    FlushTimer_.setSingleShot(true);
+    connect(&FlushTimer_, &QTimer::timeout, this, &TServerListModel::FlushChanges);
+    LastFlush_.start();
+}
 
 TServerListModel::~TServerListModel() = default;
 
@@ -266,6 +270,15 @@ void TServerListModel::SetTexts(int row, const TRowTexts& texts)
     RowChanged(row);
 }
 
+void TServerListModel::SetCell(int row, int column, const QString& text)
+{
+    if (row < 0 || row >= int(Rows_.size()) || column < 0 || column >= ColumnCount) {
+        return;
+    }
+    Rows_[row]->Cells[column] = text;
+    RowChanged(row);
+}
+
 void TServerListModel::SetIcon(int row, int iconIndex)
 {
     if (row < 0 || row >= int(Rows_.size()) || Rows_[row]->Icon == iconIndex) {
@@ -308,46 +321,75 @@ void TServerListModel::AllRowsChanged()
     }
 }
 
-QList<std::int32_t> TServerListModel::Remove(QList<int> rows)
+void TServerListModel::Remove(QList<int> rows)
 {
     std::sort(rows.begin(), rows.end(), std::greater<>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    QList<std::int32_t> removed;
-    int lowest = int(Rows_.size());
-    // Contiguous runs go in one step each, from the last row to the first.
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [this](int row) { return row < 0 || row >= int(Rows_.size()); }),
+               rows.end());
+    if (rows.isEmpty()) {
+        return;
+    }
+    // Contiguous runs, from the last row to the first.
+    QList<QPair<int, int>> runs;
     for (qsizetype i = 0; i < rows.size();) {
         const int last = rows[i];
-        if (last < 0 || last >= int(Rows_.size())) {
-            ++i;
-            continue;
-        }
         int first = last;
-        while (++i < rows.size() && rows[i] == first - 1 && rows[i] >= 0) {
+        while (++i < rows.size() && rows[i] == first - 1) {
             first = rows[i];
         }
-        beginRemoveRows({}, first, last);
-        for (int row = first; row <= last; ++row) {
-            removed.append(Rows_[row]->Server->Id);
-            ById_.remove(Rows_[row]->Server->Id);
-        }
-        Rows_.erase(Rows_.begin() + first, Rows_.begin() + last + 1);
-        lowest = first;
-        endRemoveRows();
+        runs.append({first, last});
     }
+    QList<std::int32_t> removed;
+    removed.reserve(rows.size());
+    const auto forget = [&](int row) {
+        removed.append(Rows_[row]->Server->Id);
+        ById_.remove(Rows_[row]->Server->Id);
+    };
+    if (runs.size() <= RemoveRunsAtMost) {
+        for (const auto& [first, last] : runs) {
+            beginRemoveRows({}, first, last);
+            for (int row = first; row <= last; ++row) {
+                forget(row);
+            }
+            Rows_.erase(Rows_.begin() + first, Rows_.begin() + last + 1);
+            endRemoveRows();
+        }
+    } else {
+        // Thousands of scattered rows: every announced run costs the views a
+        // walk over every index they ever kept (Qt's table of them never
+        // shrinks), so the rows go in one reset instead.
+        beginResetModel();
+        std::vector<bool> gone(Rows_.size(), false);
+        for (int row : rows) {
+            gone[std::size_t(row)] = true;
+            forget(row);
+        }
+        std::size_t kept = 0;
+        for (std::size_t row = 0; row < Rows_.size(); ++row) {
+            if (!gone[row]) {
+                Rows_[kept++] = std::move(Rows_[row]);
+            }
+        }
+        Rows_.resize(kept);
+        endResetModel();
+    }
+    const int lowest = runs.last().first;
     Renumber(lowest);
     if (DirtyLast_ >= lowest) {
         DirtyLast_ = int(Rows_.size()) - 1;
         DirtyFirst_ = qMin(DirtyFirst_, lowest);
     }
-    return removed;
+    emit ServersRemoved(removed);
 }
 
-QList<std::int32_t> TServerListModel::Clear()
+void TServerListModel::Clear()
 {
-    QList<std::int32_t> removed;
     if (Rows_.empty()) {
-        return removed;
+        return;
     }
+    QList<std::int32_t> removed;
     removed.reserve(qsizetype(Rows_.size()));
     beginResetModel();
     for (auto it = Rows_.rbegin(); it != Rows_.rend(); ++it) {
@@ -355,8 +397,10 @@ QList<std::int32_t> TServerListModel::Clear()
     }
     Rows_.clear();
     ById_.clear();
+    DirtyFirst_ = INT_MAX;
+    DirtyLast_ = -1;
     endResetModel();
-    return removed;
+    emit ServersRemoved(removed);
 }
 
 void TServerListModel::Renumber(int from)

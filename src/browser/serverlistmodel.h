@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "browser/serverbrowser.h"
 #include "core/serverresults.h"
 #include "model/genericserver.h"
 
@@ -24,22 +25,16 @@ class TSettings;
 // The model sorts itself when asked (a header click) and keeps that order
 // until the next sort: changing a row never moves it. The text colour of a
 // row follows its record's status and favourite mark, with the colours read
-// from the settings at each paint.
+// from the settings at each paint. Changed rows reach the views at most once
+// per 20 ms frame, so a round of ten thousand replies paints as it goes
+// without painting ten thousand times.
 class TServerListModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    enum TColumn
-    {
-        colName,
-        colMap,
-        colPlayers,
-        colPing,
-        colGame,
-        colAddress,
-        ColumnCount,
-    };
+    using TColumn = TServerColumn;
+    using enum TServerColumn;
 
     explicit TServerListModel(const TSettings& settings, QObject* parent = nullptr);
     ~TServerListModel() override;
@@ -78,6 +73,7 @@ public:
 
     // Sets the caption and the cells of a shown reply or final time-out.
     void SetTexts(int row, const TRowTexts& texts);
+    void SetCell(int row, int column, const QString& text);
     void SetIcon(int row, int iconIndex);
     // Redraws a row whose record's status or favourite mark changed.
     void RowChanged(int row);
@@ -91,14 +87,21 @@ public:
     void AllRowsChanged();
 
     // Removes the given rows (any order, duplicates allowed), freeing their
-    // records, and returns the Ids of the removed records.
-    QList<std::int32_t> Remove(QList<int> rows);
+    // records; ServersRemoved names them. Up to RemoveRunsAtMost runs of
+    // neighbouring rows are announced one by one, more in one reset (the
+    // views then lose their selection, which the caller puts back).
+    void Remove(QList<int> rows);
+    static constexpr int RemoveRunsAtMost = 64;
     // Removes every row.
-    QList<std::int32_t> Clear();
+    void Clear();
 
     // The column of the last sort, -1 before the first one.
     int SortColumn() const { return SortColumn_; }
     Qt::SortOrder SortOrder() const { return SortOrder_; }
+
+signals:
+    // The records of these Ids were removed with their rows.
+    void ServersRemoved(const QList<std::int32_t>& ids);
 
 private:
     struct TRow

@@ -5,19 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/querytarget.h"
 #include "model/gamecatalogue.h"
 
 class QIODevice;
-
-// One server to ask: its game, its host (a dotted address or a name) and port.
-struct TQueryTarget
-{
-    const TGameInfo* Game = nullptr;
-    QString Host;
-    int Port = 0;
-
-    QString Address() const { return Host + u':' + QString::number(Port); }
-};
 
 // What morvix-query was asked to do.
 struct TQueryOptions

@@ -1,23 +1,13 @@
 #pragma once
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 
-#include <memory>
 #include <optional>
 
 #include "cli/queryoptions.h"
-#include "protocols/hlinfoquery.h"
-#include "protocols/hlplayerquery.h"
-#include "protocols/hlrulequery.h"
-#include "protocols/q2query.h"
-#include "protocols/q3aquery.h"
-#include "protocols/qwquery.h"
-#include "protocols/t2pingquery.h"
-#include "protocols/t2query.h"
-#include "protocols/tribesquery.h"
+#include "core/serverquerier.h"
 
 enum class TResultStatus
 {
@@ -48,13 +38,12 @@ struct TServerResult
     std::optional<TT2Server> T2Info;
 };
 
-// Queries servers as the browser's main window does: one query component
-// per game (and the follow-up components of Half-Life and Tribes 2), each
-// with the same limit and time-out; a first query that times out is sent
-// again up to Retries times; Half-Life goes on from details to players to
-// rules, Tribes 2 from ping to info. A follow-up that times out is sent
-// again up to Retries times as well, then the server is given up as
-// partly answered (the browser would ask forever).
+// Queries servers as the browser's main window does, through the same
+// query coordinator (TServerQuerier): every component with the same limit
+// and time-out; a first query that times out is sent again up to Retries
+// times; Half-Life goes on from details to players to rules, Tribes 2 from
+// ping to info. A follow-up that times out is sent again up to Retries times
+// as well, then the server is reported as partly answered.
 class TQueryRun : public QObject
 {
     Q_OBJECT
@@ -77,22 +66,12 @@ signals:
     void Finished();
 
 private:
-    struct TComponents;
-
-    void Dispatch(int tag);
-    template <typename TQuery> void FollowUp(TQuery* query, const TBasicData& info);
-    void FirstTimedOut(const TBasicData& reply);
-    void Failed(int tag, int code, const QString& message, bool followUp);
-    void Finish(int tag, TResultStatus status);
+    void Answered(int tag, const TQueryReply& reply);
+    void Finish(int tag, TQueryOutcome outcome);
     TServerResult* Live(int tag);
-    template <typename TQuery> TQuery* Make(bool followUp);
 
-    int TimeoutMs_;
-    int Retries_;
-    int MaxQueries_;
     QList<TServerResult> Results_;
-    QHash<int, int> FollowUpRetries_;
-    std::unique_ptr<TComponents> Components_;
+    TServerQuerier* Querier_ = nullptr;
     int Done_ = 0;
     int Answered_ = 0;
 };

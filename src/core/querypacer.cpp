@@ -1,9 +1,7 @@
 #include "core/querypacer.h"
 
-#include "core/settings.h"
-
-TQueryPacer::TQueryPacer(const TSettings& settings, TDispatch dispatch, QObject* parent)
-    : QObject(parent), Settings_(settings), Dispatch_(std::move(dispatch))
+TQueryPacer::TQueryPacer(TDelay delay, TDispatch dispatch, QObject* parent)
+    : QObject(parent), Delay_(std::move(delay)), Dispatch_(std::move(dispatch))
 {
     Timer_.setSingleShot(true);
     // A coarse timer may fire a little early; the delay is a lower bound.
@@ -21,7 +19,7 @@ void TQueryPacer::Start(QList<std::int32_t> ids)
         emit Finished();
         return;
     }
-    if (Settings_->UseDelay) {
+    if (Delay_() >= 0) {
         Schedule(); // the delay comes before every dispatch, the first included
     } else {
         Step();
@@ -41,7 +39,7 @@ void TQueryPacer::Step()
     const std::uint64_t round = Round_;
     QElapsedTimer slice;
     slice.start();
-    const int most = Settings_->UseDelay ? 1 : SliceCount;
+    const int most = Delay_() >= 0 ? 1 : SliceCount;
     for (int done = 0; done < most && Next_ < Queue_.size(); ++done) {
         Dispatch_(Queue_[Next_++]);
         if (Round_ != round) {
@@ -57,10 +55,13 @@ void TQueryPacer::Step()
     }
     Queue_.clear();
     Next_ = 0;
+    // A dispatch that ran the event loop may have let a nested step get here
+    // first; the round ends once.
+    ++Round_;
     emit Finished();
 }
 
 void TQueryPacer::Schedule()
 {
-    Timer_.start(Settings_->UseDelay ? Settings_->QueryDelay : 0);
+    Timer_.start(qMax(0, Delay_()));
 }

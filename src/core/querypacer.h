@@ -8,22 +8,22 @@
 #include <cstdint>
 #include <functional>
 
-class TSettings;
-
 // Sends a round of queries one server after another without holding the
-// event loop. With the query delay on, each dispatch waits for the delay on a
-// timer; without it, a short slice of dispatches runs per turn of the event
-// loop, so replies, repaints and user commands run in between even when ten
-// thousand servers are queried. The delay setting is read before each
-// dispatch, so a change takes effect at once.
+// event loop. With a delay, each dispatch waits for it on a timer; without
+// one, a short slice of dispatches runs per turn of the event loop, so
+// replies, repaints and user commands run in between even when ten thousand
+// servers are queried. The delay is asked for before each dispatch, so a
+// changed setting takes effect at once.
 class TQueryPacer : public QObject
 {
     Q_OBJECT
 
 public:
     using TDispatch = std::function<void(std::int32_t id)>;
+    // The pause before each dispatch in ms; negative for none.
+    using TDelay = std::function<int()>;
 
-    TQueryPacer(const TSettings& settings, TDispatch dispatch, QObject* parent = nullptr);
+    TQueryPacer(TDelay delay, TDispatch dispatch, QObject* parent = nullptr);
 
     // Replaces any round in progress by one over Ids, dispatched in order.
     void Start(QList<std::int32_t> ids);
@@ -46,7 +46,7 @@ private:
     void Step();
     void Schedule();
 
-    const TSettings& Settings_;
+    TDelay Delay_;
     TDispatch Dispatch_;
     QList<std::int32_t> Queue_;
     qsizetype Next_ = 0;

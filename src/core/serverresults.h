@@ -76,10 +76,10 @@ void ApplyQuakeIdentity(TGenericServer& server, const TQuakeReply& reply,
     server.NumPlayers = reply.PlayerCount;
     server.GameName = gameName;
 
-    server.ClearRules();
-    for (qsizetype i = 0; i < reply.RuleCount && i < reply.Rules.size(); ++i) {
-        server.AddRule(reply.Rules[i].Name, reply.Rules[i].Value);
-    }
+    // The reply's own list when every rule counts: shared, not copied.
+    server.Rules = reply.RuleCount >= reply.Rules.size()
+                       ? reply.Rules
+                       : reply.Rules.first(qMax<qsizetype>(0, reply.RuleCount));
 }
 
 // Copies a Quake 2 family or Quake 3 reply (records with the same fields)
@@ -89,9 +89,10 @@ template <typename TQuakeReply>
 void ApplyQuakeReply(TGenericServer& server, const TQuakeReply& reply)
 {
     ApplyQuakeIdentity(server, reply, reply.GameName);
+    static const QList<QByteArray> captions{"Name", "Frags", "Ping"};
     server.PlayerTable.clear();
     server.PlayerTable.reserve(reply.Players.size() + 1);
-    server.PlayerTable.append({"Name", "Frags", "Ping"});
+    server.PlayerTable.append(captions);
     for (qsizetype i = 0; i < reply.PlayerCount && i < reply.Players.size(); ++i) {
         const auto& player = reply.Players[i];
         server.PlayerTable.append(

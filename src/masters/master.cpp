@@ -1,41 +1,17 @@
 #include "masters/master.h"
 
-#include <QCoreApplication>
-#include <QHostInfo>
-#include <QNetworkDatagram>
-#include <QNetworkProxy>
-#include <QPointer>
-#include <QUdpSocket>
+#include <QHostAddress>
 
-#include "model/basicquery.h"
-
-namespace {
-
-// The address of a text that TBasicQuery::IsDottedQuad accepted.
-std::uint32_t DottedAddress(QStringView text)
-{
-    std::uint32_t address = 0;
-    for (QStringView part : text.trimmed().split(u'.')) {
-        address = address << 8 | part.toUInt();
-    }
-    return address;
-}
-
-} // namespace
-
-TMaster::TMaster(QObject* owner) : QObject(owner), Socket_(new QUdpSocket(this))
+TMaster::TMaster(QObject* owner) : QObject(owner), Endpoint_(new TUdpEndpoint(this))
 {
     Timer_.setSingleShot(true);
     Timer_.setTimerType(Qt::PreciseTimer);
     connect(&Timer_, &QTimer::timeout, this, &TMaster::Expire);
 
-    // Game servers are asked directly: a system proxy is for the web, and
-    // looking it up (libproxy, on a thread of its own) would only cost time.
-    Socket_->setProxy(QNetworkProxy::NoProxy);
-    if (!Socket_->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
-        qWarning("TMaster: cannot bind a UDP socket: %s", qPrintable(Socket_->errorString()));
+    if (!Endpoint_->IsBound()) {
+        qWarning("TMaster: cannot bind a UDP socket: %s", qPrintable(Endpoint_->ErrorString()));
     }
-    connect(Socket_, &QUdpSocket::readyRead, this, &TMaster::ReadPending);
+    connect(Endpoint_, &TUdpEndpoint::DatagramReceived, this, &TMaster::DatagramReceived);
 }
 
 void TMaster::SetPrefix(const QByteArray& prefix, bool onEveryDatagram)
@@ -56,8 +32,8 @@ void TMaster::SendRequest(const QByteArray& packet)
     Listening_ = true;
 
     const QString host = Hostname_.trimmed();
-    if (TBasicQuery::IsDottedQuad(host)) {
-        Transmit(DottedAddress(host), packet);
+    if (TUdpEndpoint::IsDottedQuad(host)) {
+        Transmit(TUdpEndpoint::DottedQuadAddress(host), packet);
     } else {
         Lookup(host, packet, 1);
     }
@@ -65,31 +41,23 @@ void TMaster::SendRequest(const QByteArray& packet)
 
 void TMaster::Lookup(const QString& name, const QByteArray& packet, int attempt)
 {
-    // The lookup answers to the application, not to this component: Qt 6.4
-    // loses the callback's memory when a lookup is aborted or its context
-    // object dies first. A lookup no longer wanted runs out and is dropped.
-    QObject* context = QCoreApplication::instance();
+    // A lookup of a request that was superseded meanwhile runs out and is dropped.
     const std::uint64_t serial = Serial_;
     Resolving_ = true;
-    QHostInfo::lookupHost(name, context ? context : this,
-                          [=, self = QPointer<TMaster>(this)](const QHostInfo& info) {
-                              if (self && self->Serial_ == serial) {
-                                  self->LookupDone(name, info, packet, attempt);
-                              }
-                          });
+    Endpoint_->Lookup(name, [=, this](std::optional<std::uint32_t> address, const QHostInfo& info) {
+        if (Serial_ == serial) {
+            LookupDone(name, address, info, packet, attempt);
+        }
+    });
 }
 
-void TMaster::LookupDone(const QString& name, const QHostInfo& info, const QByteArray& packet,
-                         int attempt)
+void TMaster::LookupDone(const QString& name, std::optional<std::uint32_t> address,
+                         const QHostInfo& info, const QByteArray& packet, int attempt)
 {
     Resolving_ = false;
-    for (const QHostAddress& address : info.addresses()) {
-        bool isIPv4 = false;
-        const std::uint32_t ipv4 = address.toIPv4Address(&isIPv4);
-        if (isIPv4) {
-            Transmit(ipv4, packet);
-            return;
-        }
+    if (address) {
+        Transmit(*address, packet);
+        return;
     }
     // A resolver that failed for a passing reason gets a second chance; a
     // name that does not exist does not.
@@ -109,11 +77,11 @@ void TMaster::Transmit(std::uint32_t address, const QByteArray& packet)
                  .arg(Port_));
         return;
     }
-    if (Socket_->writeDatagram(packet, to, std::uint16_t(Port_)) != packet.size()) {
+    if (!Endpoint_->Send(address, std::uint16_t(Port_), packet)) {
         Fail(QStringLiteral("Cannot send the request to %1:%2: %3")
                  .arg(to.toString())
                  .arg(Port_)
-                 .arg(Socket_->errorString()));
+                 .arg(Endpoint_->ErrorString()));
         return;
     }
     Timer_.start(qMax(0, Timeout_));
@@ -149,20 +117,9 @@ void TMaster::RequestTimedOut()
     emit OnTimeout();
 }
 
-void TMaster::ReadPending()
+void TMaster::DatagramReceived(const TDatagram& received)
 {
-    while (Socket_->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = Socket_->receiveDatagram();
-        if (!datagram.isValid()) {
-            break;
-        }
-        const QByteArray data = datagram.data();
-        DatagramReceived(data);
-    }
-}
-
-void TMaster::DatagramReceived(QByteArrayView datagram)
-{
+    const QByteArrayView datagram(received.Data);
     if (!Listening_) {
         return;
     }

@@ -8,8 +8,7 @@
 
 #include <cstdint>
 
-class QHostInfo;
-class QUdpSocket;
+#include "model/udpendpoint.h"
 
 // The base of the master-server components. A master answers one request
 // datagram with one or more datagrams that list game servers; the component
@@ -88,12 +87,11 @@ protected:
     virtual void RequestTimedOut();
 
 private:
-    void ReadPending();
     // Applies the time-out and prefix rules to one incoming datagram.
-    void DatagramReceived(QByteArrayView datagram);
+    void DatagramReceived(const TDatagram& datagram);
     void Lookup(const QString& name, const QByteArray& packet, int attempt);
-    void LookupDone(const QString& name, const QHostInfo& info, const QByteArray& packet,
-                    int attempt);
+    void LookupDone(const QString& name, std::optional<std::uint32_t> address,
+                    const QHostInfo& info, const QByteArray& packet, int attempt);
     void Transmit(std::uint32_t address, const QByteArray& packet);
     void Fail(const QString& errorMessage);
     void Expire();
@@ -116,5 +114,5 @@ private:
     bool Resolving_ = false;
 
     QTimer Timer_;
-    QUdpSocket* Socket_ = nullptr;
+    TUdpEndpoint* Endpoint_ = nullptr;
 };

@@ -17,8 +17,12 @@ public:
 
     // The folder of the HTML templates, with a trailing separator: "Templates"
     // beside the program, or in the data folder when the program's folder
-    // cannot be written (an installed program).
+    // cannot be written (an installed program) and holds no template set.
     static QString TemplatesDir();
+    // The "Templates" folder installed with the program (in the shared data
+    // folder of its installation prefix), with a trailing separator. It is
+    // the source of a user's first template set and need not exist.
+    static QString SharedTemplatesDir();
 
     // Puts the program, data and configuration folders below Root; an empty
     // Root returns to the real locations.

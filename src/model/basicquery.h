@@ -14,8 +14,8 @@
 
 #include "model/basicdata.h"
 
-class QHostInfo;
-class QUdpSocket;
+struct TDatagram;
+class TUdpEndpoint;
 
 enum TReplyStatus : std::uint8_t
 {
@@ -44,7 +44,9 @@ struct TReply
 // Everything runs on the thread's event loop: host names are resolved
 // asynchronously while the request keeps its place, and the 100 ms scan that
 // removes answered requests and times out the others runs only while a
-// request is active.
+// request is active. Handlers of its events may run the event loop (a
+// message box): the engine never keeps a request across an event that it
+// has not looked up again afterwards.
 class TBasicQuery : public QObject
 {
     Q_OBJECT
@@ -76,6 +78,11 @@ public:
     // reads the failed request's Tag here.
     const TBasicData* ReplyInProgress() const { return ReplyInProgress_; }
 
+    // While OnTimeout runs for a request whose reply could not be read (too
+    // long for the receive buffer), the text of that failure; the OnError of
+    // code 0 with the same text follows. Empty for a plain time-out.
+    const QString& ReadFailure() const { return ReadFailure_; }
+
     // Whether the 100 ms scan is running; it runs only while a request is active.
     bool ScanTimerActive() const { return Timer_.isActive(); }
 
@@ -85,6 +92,8 @@ public:
     // Whether Text is four dotted decimal parts of at most 255, with optional
     // blanks before and after: such a host is used without a lookup.
     static bool IsDottedQuad(QStringView text);
+
+    TUdpEndpoint& Endpoint() const { return *Endpoint_; }
 
     // Milliseconds since an arbitrary start, wrapping at 2^32.
     static std::uint32_t TickCount();
@@ -134,10 +143,11 @@ private:
     bool TrySend(const QString& host, std::int32_t port, std::int32_t tag,
                  const QByteArray& packet);
     void Transmit(TActiveIt entry, const QByteArray& packet);
-    void LookupDone(std::uint64_t serial, const QHostInfo& info, const QByteArray& packet);
-    void DataReceived();
+    void LookupDone(std::uint64_t serial, std::optional<std::uint32_t> address,
+                    const QByteArray& packet);
+    void DataReceived(const TDatagram& datagram);
     void Scan();
-    void TimedOut(TActiveIt entry);
+    void TimedOut(TActiveIt entry, const QString& failure = {});
     void RemoveActive(TActiveIt entry);
     void Unmatch(TActiveIt entry);
     static std::uint64_t SenderKey(std::uint32_t address, std::uint16_t port)
@@ -155,21 +165,24 @@ private:
     // Sent, pending requests per sender, oldest first: the datagram of a
     // sender answers the first of them.
     QHash<std::uint64_t, std::deque<TActiveIt>> Pending_;
-    // Requests whose host name is being resolved, by serial.
-    QHash<std::uint64_t, TActiveIt> Resolving_;
+    // Every active request by serial: after an event, whose handler may have
+    // run the event loop, a request is looked up again here before it is
+    // touched.
+    QHash<std::uint64_t, TActiveIt> Live_;
     std::uint64_t NextSerial_ = 1;
 
     QTimer Timer_;
-    QUdpSocket* Socket_ = nullptr;
+    TUdpEndpoint* Endpoint_ = nullptr;
     const TBasicData* ReplyInProgress_ = nullptr;
-    // The requests of the replies being decoded, innermost last, with the
-    // times their datagrams came; an entry that leaves the active list
-    // meanwhile (a handler may pump events) is cleared here.
+    QString ReadFailure_;
+    // The requests (by serial) of the replies being decoded, innermost last,
+    // with the times their datagrams came; a handler may pump events, so a
+    // request is looked up again in Live_ before it is touched.
     struct TInProgress
     {
-        std::optional<TActiveIt> Entry;
+        std::uint64_t Serial = 0;
         std::uint32_t ReceivedAt = 0;
     };
-    std::vector<TInProgress*> InProgress_;
+    std::vector<TInProgress> InProgress_;
     bool Scanning_ = false;
 };

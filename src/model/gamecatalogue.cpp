@@ -4,19 +4,36 @@ namespace {
 
 using P = TQueryProtocol;
 using M = TMasterProtocol;
+using K = TQueryKind;
+
+// Each game's own components, as the main window names them. The Quake 2
+// family shares a protocol but not a component, so that each game's errors
+// carry its own name.
+constexpr TQueryStep kSoF[] = {{K::Quake2, "qSoF", "SoF Error: "}};
+constexpr TQueryStep kSin[] = {{K::Quake2, "qSin", "Sin Error: "}};
+constexpr TQueryStep kHeretic2[] = {{K::Quake2, "qHeretic2", "Heretic 2 Error: "}};
+constexpr TQueryStep kTribes[] = {{K::Tribes, "qTribes", "Tribes Error: "}};
+constexpr TQueryStep kTribes2[] = {{K::T2Ping, "qT2Ping", "T2 Error: "},
+                                   {K::T2Info, "qT2", "T2 Error: "}};
+constexpr TQueryStep kHalfLife[] = {{K::HLInfo, "qHLInfo", "HL-Info Error: "},
+                                    {K::HLPlayers, "qHLPlayer", nullptr},
+                                    {K::HLRules, "qHLRule", "HL-Rule Error: "}};
+constexpr TQueryStep kQuake3[] = {{K::Quake3, "qQuake3", nullptr}};
+constexpr TQueryStep kQuakeWorld[] = {{K::QuakeWorld, "qQuakeWorld", "QW Error: "}};
+constexpr TQueryStep kQuake2[] = {{K::Quake2, "qQuake2", "Q2 Error: "}};
+constexpr TQueryStep kKingpin[] = {{K::Quake2, "qKingpin", "Kingpin Error: "}};
 
 constexpr TGameInfo kGames[] = {
-    {gtSoF, "SoF", "SOF", "sof", P::Quake2, "qSoF", 28910, M::None, 8},
-    {gtSin, "Sin", "SIN", "sin", P::Quake2, "qSin", 22450, M::None, 6},
-    {gtHeretic2, "Heretic 2", "HERETIC 2", "heretic2", P::Quake2, "qHeretic2", 28910, M::None, 7},
-    {gtTribes, "Tribes", "TRIBES", "tribes", P::Tribes, "qTribes", 28001, M::Tribes, 4},
-    {gtTribes2, "Tribes 2", "TRIBES 2", "t2", P::Tribes2, "qT2Ping", 28000, M::Tribes2, 9},
-    {gtHalfLife, "Half-Life", "HALF-LIFE", "hl", P::HalfLife, "qHLInfo", 27015, M::HalfLife, 3},
-    {gtQuake3, "Quake 3", "QUAKE 3", "q3", P::Quake3, "qQuake3", 27950, M::Quake3, 2},
-    {gtQuakeWorld, "QuakeWorld", "QUAKEWORLD", "qw", P::QuakeWorld, "qQuakeWorld", 27500, M::None,
-     0},
-    {gtQuake2, "Quake 2", "QUAKE 2", "q2", P::Quake2, "qQuake2", 27910, M::None, 1},
-    {gtKingpin, "Kingpin", "KINGPIN", "kingpin", P::Quake2, "qKingpin", 31510, M::None, 5},
+    {gtSoF, "SoF", "SOF", "sof", P::Quake2, kSoF, 28910, M::None, 8},
+    {gtSin, "Sin", "SIN", "sin", P::Quake2, kSin, 22450, M::None, 6},
+    {gtHeretic2, "Heretic 2", "HERETIC 2", "heretic2", P::Quake2, kHeretic2, 28910, M::None, 7},
+    {gtTribes, "Tribes", "TRIBES", "tribes", P::Tribes, kTribes, 28001, M::Tribes, 4},
+    {gtTribes2, "Tribes 2", "TRIBES 2", "t2", P::Tribes2, kTribes2, 28000, M::Tribes2, 9},
+    {gtHalfLife, "Half-Life", "HALF-LIFE", "hl", P::HalfLife, kHalfLife, 27015, M::HalfLife, 3},
+    {gtQuake3, "Quake 3", "QUAKE 3", "q3", P::Quake3, kQuake3, 27950, M::Quake3, 2},
+    {gtQuakeWorld, "QuakeWorld", "QUAKEWORLD", "qw", P::QuakeWorld, kQuakeWorld, 27500, M::None, 0},
+    {gtQuake2, "Quake 2", "QUAKE 2", "q2", P::Quake2, kQuake2, 27910, M::None, 1},
+    {gtKingpin, "Kingpin", "KINGPIN", "kingpin", P::Quake2, kKingpin, 31510, M::None, 5},
 };
 
 static_assert(std::size(kGames) == gtUnknown);
@@ -31,6 +48,17 @@ constexpr bool CatalogueInOrder()
     return true;
 }
 static_assert(CatalogueInOrder(), "the catalogue is indexed by TGameType");
+
+constexpr bool EveryGameHasAQuery()
+{
+    for (const TGameInfo& game : kGames) {
+        if (game.Chain.empty()) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(EveryGameHasAQuery());
 
 } // namespace
 

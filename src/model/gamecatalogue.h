@@ -34,6 +34,30 @@ enum class TQueryProtocol : std::uint8_t
     QuakeWorld, // TQWQuery
 };
 
+// The query components, one class each (src/protocols).
+enum class TQueryKind : std::uint8_t
+{
+    Quake2,     // TQ2Query
+    Quake3,     // TQ3AQuery
+    QuakeWorld, // TQWQuery
+    Tribes,     // TTribesQuery
+    T2Ping,     // TT2PingQuery
+    T2Info,     // TT2Query
+    HLInfo,     // THLInfoQuery
+    HLPlayers,  // THLPlayerQuery
+    HLRules,    // THLRuleQuery
+};
+
+// One query of a game's chain. The first is sent to every server of the
+// game and counts in a round's progress; each later one follows the reply
+// to the one before it.
+struct TQueryStep
+{
+    TQueryKind Kind;
+    const char* Component;   // the component's name; games never share one
+    const char* ErrorPrefix; // before its error texts in the status bar; nullptr: not shown
+};
+
 // The master-server protocol that lists a game's servers, if any.
 enum class TMasterProtocol : std::uint8_t
 {
@@ -53,8 +77,8 @@ struct TGameInfo
     const char* AcceptedName; // upper-case form that GameTypeFromName accepts
     const char* ShortName;    // command-line name (morvix-query)
     TQueryProtocol Protocol;
-    const char* Component;     // the main window's component of the first query
-    std::uint16_t DefaultPort; // offered when a server is added by hand
+    std::span<const TQueryStep> Chain; // the queries a server is asked, in order
+    std::uint16_t DefaultPort;         // offered when a server is added by hand
     TMasterProtocol Master;
     int IconIndex; // the buddy variant is IconIndex + 10
 };

@@ -11,7 +11,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "browser/frmserverlist.h"
+#include "browser/serverbrowser.h"
 #include "core/addfind.h"
 #include "core/dialogs.h"
 #include "core/settings.h"
@@ -35,8 +35,8 @@ const QString TfrmAdd::HelpText =
                    "want to add a Counter-Strike server, choose Half-life because CS uses that\r\n"
                    "engine.");
 
-TfrmAdd::TfrmAdd(TfrmServerList& list, TSettings& settings, TDialogs& dialogs)
-    : QWidget(&list, Qt::Tool), List_(list), Settings_(settings), Dialogs_(dialogs)
+TfrmAdd::TfrmAdd(TServerBrowser& list, TSettings& settings, TDialogs& dialogs)
+    : QWidget(list.BrowserWidget(), Qt::Tool), List_(list), Settings_(settings), Dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("frmAdd"));
     setWindowTitle(QStringLiteral("Morvix - Manual add"));
@@ -102,7 +102,6 @@ TfrmAdd::TfrmAdd(TfrmServerList& list, TSettings& settings, TDialogs& dialogs)
 
     ApplyDefaultGameType();
     connect(&Settings_, &TSettings::Changed, this, &TfrmAdd::ApplyDefaultGameType);
-    List_.BindCommand("miListManualAdd", [this] { Open(); });
 }
 
 void TfrmAdd::Open()

@@ -9,7 +9,7 @@ class QPushButton;
 class QSpinBox;
 class QTabWidget;
 class TDialogs;
-class TfrmServerList;
+class TServerBrowser;
 class TSettings;
 
 // The add-server window, "Morvix - Manual add": puts one server into the
@@ -24,7 +24,7 @@ class TfrmAdd : public QWidget
     Q_OBJECT
 
 public:
-    TfrmAdd(TfrmServerList& list, TSettings& settings, TDialogs& dialogs);
+    TfrmAdd(TServerBrowser& list, TSettings& settings, TDialogs& dialogs);
 
     // "&Manual add": empties the address box, shows the window and gives the
     // address box the focus. Game type and port keep their last values.
@@ -43,7 +43,7 @@ private:
     void ChooseGameType(int index);
     void ApplyDefaultGameType();
 
-    TfrmServerList& List_;
+    TServerBrowser& List_;
     TSettings& Settings_;
     TDialogs& Dialogs_;
 

@@ -6,13 +6,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "browser/frmserverlist.h"
-#include "browser/serverlistmodel.h"
+#include "browser/serverbrowser.h"
 #include "core/addfind.h"
 #include "core/dialogs.h"
 
-TfrmFind::TfrmFind(TfrmServerList& list, TDialogs& dialogs)
-    : QWidget(&list, Qt::Tool), List_(list), Dialogs_(dialogs)
+TfrmFind::TfrmFind(TServerBrowser& list, TDialogs& dialogs)
+    : QWidget(list.BrowserWidget(), Qt::Tool), List_(list), Dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("frmFind"));
     setWindowTitle(QStringLiteral("Find server"));
@@ -49,8 +48,6 @@ TfrmFind::TfrmFind(TfrmServerList& list, TDialogs& dialogs)
     connect(editFind, &QLineEdit::returnPressed, this, &TfrmFind::Find);
     connect(sbFindNext, &QPushButton::clicked, this, &TfrmFind::FindNext);
     connect(sbAbort, &QPushButton::clicked, this, &QWidget::close);
-
-    List_.BindCommand("miOtherFindServer", [this] { Open(); });
 }
 
 void TfrmFind::Open()
@@ -74,16 +71,15 @@ void TfrmFind::FindNext()
 
 void TfrmFind::Search()
 {
-    const TServerListModel& model = List_.Model();
-    const int row = FindServerRow(NextStartRow_, model.rowCount(), editFind->text(),
-                                  [&model](int at) { return model.Server(at); });
+    const int row = FindServerRow(NextStartRow_, List_.ServerCount(), editFind->text(),
+                                  [this](int at) { return List_.Server(at); });
     if (row < 0) {
         Dialogs_.Information(QStringLiteral("Morvix"), QStringLiteral("No server(s) found!"));
         return;
     }
     NextStartRow_ = row + 1;
     close();
-    List_.activateWindow();
+    List_.BrowserWidget()->activateWindow();
     List_.SelectServer(row);
 }
 

@@ -5,7 +5,7 @@
 class QLineEdit;
 class QPushButton;
 class TDialogs;
-class TfrmServerList;
+class TServerBrowser;
 
 // The find-server window, "Find server": selects the next server of the main
 // window's list whose name contains a keyword. "&Find" searches from the top,
@@ -19,7 +19,7 @@ class TfrmFind : public QWidget
     Q_OBJECT
 
 public:
-    TfrmFind(TfrmServerList& list, TDialogs& dialogs);
+    TfrmFind(TServerBrowser& list, TDialogs& dialogs);
 
     // Shows the window with the keyword box focused.
     void Open();
@@ -37,7 +37,7 @@ protected:
 private:
     void Search();
 
-    TfrmServerList& List_;
+    TServerBrowser& List_;
     TDialogs& Dialogs_;
     int NextStartRow_ = 0;
 

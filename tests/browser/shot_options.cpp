@@ -12,28 +12,23 @@
 #include "browser/trayicon.h"
 #include "core/settings.h"
 #include "core/settingsstore.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
+#include "windowfixture.h"
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    TTempAppFolder appFolder;
-
-    TSettings settings;
-    settings.Change([](TSettingsValues& values) {
+    TWindowFixture fixture;
+    fixture.Settings.Change([](TSettingsValues& values) {
         values.Buddies = {{"Sarge", true}, {"*[CLAN]*", false}, {"Doom?", true}};
         values.UseBuddyList = true;
         values.GamePaths[gtQuake3] = QStringLiteral("/opt/quake3/quake3.x86");
         values.GamePaths[gtHalfLife] = QStringLiteral("/home/player/.wine/drive_c/Sierra/hl.exe");
         values.Colors[csRuleBG] = TColor::FromRgb(0xF4, 0xF1, 0xE8);
     });
-    TScriptedDialogs dialogs;
-    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
-    TfrmServerList window(settings, dialogs, store);
+    TfrmServerList& window = fixture.Build();
     window.Tray().SetAvailability([] { return true; });
-    TfrmOptions& options = window.Options();
+    TfrmOptions& options = *fixture.Windows.Options;
     auto* pages = options.findChild<QTabWidget*>(QStringLiteral("pcOptions"));
 
     int failures = 0;

@@ -14,8 +14,7 @@
 #include "core/settingsstore.h"
 #include "fakeudpserver.h"
 #include "gamereplies.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
+#include "windowfixture.h"
 
 namespace {
 
@@ -32,18 +31,14 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shot.png");
-    TTempAppFolder folder;
-
-    TSettings settings;
-    settings.Change([](TSettingsValues& values) {
+    TWindowFixture fixture;
+    fixture.Settings.Change([](TSettingsValues& values) {
         values.QueryTimeout = 400;
         values.Retry = 0;
         values.UseBuddyList = true;
         values.Buddies = {{"Sarge", true}};
     });
-    TScriptedDialogs dialogs;
-    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
-    TfrmServerList window(settings, dialogs, store);
+    TfrmServerList& window = fixture.Build();
 
     const std::vector<TShot> shots = {
         {gtQuake3, {"^1Red ^7Rocket Arena", "q3dm6", 16, "baseq3", {"Sarge", "Doom", "Anarki"}}},

@@ -9,17 +9,20 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <memory>
 
 #include "browser/frmserverlist.h"
 #include "browser/serverlistmodel.h"
 #include "browser/serverlistview.h"
+#include "core/serverquerier.h"
 #include "core/settings.h"
 #include "core/settingsstore.h"
 #include "fakeudpserver.h"
 #include "gamereplies.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
+#include "model/basicquery.h"
+#include "paintprobe.h"
+#include "windowfixture.h"
 
 using TBehaviour = TFakeUdpServer::TBehaviour;
 using TColumn = TServerListModel::TColumn;
@@ -77,6 +80,11 @@ private slots:
     void queryAllDoesNotHoldTheLoop();
     void queryDelayIsTimed();
     void keysTipsAndMenu();
+    void rowsPaintDuringTheRound();
+    void followUpAfterTheRoundPaints();
+    void overlappingRounds();
+    void removeScatteredSelection();
+    void cellsAndRecordChanges();
 
 private:
     TFakeUdpServer& NewServer(const QByteArray& reply, TBehaviour behaviour = TBehaviour::Answer,
@@ -90,39 +98,47 @@ private:
     QStringList Cells(int row) const;
     QColor RowColour(int row) const;
     void WaitForRound();
+    // A range of rows the view was told to repaint, and when (on a probe's clock).
+    struct TChange
+    {
+        qint64 At;
+        int Top;
+        int Bottom;
+    };
+    // Records every range of rows the view is told to repaint into Changes_.
+    void RecordChanges(const TPaintProbe& probe);
+    // The first time the view was told to repaint Row after the first From
+    // changes recorded; nullptr when it was not.
+    const TChange* ChangeAfter(int row, qsizetype from) const;
+    bool ChangedSince(int row, qsizetype from) const { return ChangeAfter(row, from); }
+    QList<TChange> Changes_;
 
-    std::unique_ptr<TTempAppFolder> Folder_;
-    std::unique_ptr<TSettings> Settings_;
-    std::unique_ptr<TScriptedDialogs> Dialogs_;
-    std::unique_ptr<TFileSettingsStore> Store_;
-    std::unique_ptr<TfrmServerList> Window_;
+    std::unique_ptr<TWindowFixture> X_;
+    TSettings* Settings_ = nullptr;
+    TScriptedDialogs* Dialogs_ = nullptr;
+    TfrmServerList* Window_ = nullptr;
     std::vector<std::unique_ptr<TFakeUdpServer>> Servers_;
 };
 
 void TestFrmServerList::init()
 {
-    Folder_ = std::make_unique<TTempAppFolder>();
-    Settings_ = std::make_unique<TSettings>();
+    X_ = std::make_unique<TWindowFixture>();
+    Settings_ = &X_->Settings;
+    Dialogs_ = &X_->Dialogs;
     Settings_->Change([](TSettingsValues& values) {
         values.QueryTimeout = 100;
         values.Retry = 0;
     });
-    Dialogs_ = std::make_unique<TScriptedDialogs>();
-    Store_ = std::make_unique<TFileSettingsStore>(TFileSettingsStore::DefaultPath());
-    Window_ = std::make_unique<TfrmServerList>(*Settings_, *Dialogs_, *Store_);
-    Window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(Window_.get()));
+    Window_ = &X_->Build();
+    QVERIFY(X_->Show());
 }
 
 void TestFrmServerList::cleanup()
 {
     QCOMPARE(Dialogs_->Unanswered(), 0);
-    Window_.reset();
+    X_.reset();
     Servers_.clear();
-    Dialogs_.reset();
-    Store_.reset();
-    Settings_.reset();
-    Folder_.reset();
+    Changes_.clear();
 }
 
 TFakeUdpServer& TestFrmServerList::NewServer(const QByteArray& reply, TBehaviour behaviour,
@@ -201,6 +217,24 @@ void TestFrmServerList::WaitForRound()
                              5000);
 }
 
+void TestFrmServerList::RecordChanges(const TPaintProbe& probe)
+{
+    connect(List()->model(), &QAbstractItemModel::dataChanged, this,
+            [this, &probe](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                Changes_.append({probe.Now(), topLeft.row(), bottomRight.row()});
+            });
+}
+
+const TestFrmServerList::TChange* TestFrmServerList::ChangeAfter(int row, qsizetype from) const
+{
+    for (qsizetype i = from; i < Changes_.size(); ++i) {
+        if (Changes_[i].Top <= row && row <= Changes_[i].Bottom) {
+            return &Changes_[i];
+        }
+    }
+    return nullptr;
+}
+
 void TestFrmServerList::newRows_data()
 {
     QTest::addColumn<int>("game");
@@ -243,7 +277,7 @@ void TestFrmServerList::replyFillsRowAndPanes()
     TFakeUdpServer& fake = NewServer(
         Q3Reply("^1Red ^7Base", "q3dm17", 16, {"12 45 \"^1Fragger\"", "3 80 \"Camper\""}));
     const int row = AddQ3(fake);
-    QSignalSpy finished(Window_.get(), &TfrmServerList::QueryRoundFinished);
+    QSignalSpy finished(Window_, &TfrmServerList::QueryRoundFinished);
     Window_->QueryServer(row);
     QCOMPARE(Window_->Server(row)->Status, qsWorking);
     QCOMPARE(RowColour(row), Rgb(0x00FF0000));
@@ -530,7 +564,8 @@ void TestFrmServerList::rowColours()
         }
     });
     const int row = Window_->AddServer(QStringLiteral("10.0.0.1"), 1, gtQuake3);
-    Window_->Server(row)->Status = TQueryStatus(status);
+    Window_->ChangeServer(row,
+                          [&](TGenericServer& server) { server.Status = TQueryStatus(status); });
     Window_->SetFavorite(row, favorite);
     const QColor expected =
         setting < 0 ? QColor(Qt::black) : Rgb(Settings_->Values().Colors[setting].Value);
@@ -581,20 +616,32 @@ void TestFrmServerList::engineSettings()
 
 void TestFrmServerList::querySelectedRetries()
 {
-    const int first = AddQ3(NewServer(Q3Reply("A", "m", 2), TBehaviour::Silent));
-    const int second = AddQ3(NewServer(Q3Reply("B", "m", 2), TBehaviour::Silent));
-    Window_->Server(first)->RetryCount = 5;
-    Window_->Server(second)->RetryCount = 5;
+    Settings_->Change([](TSettingsValues& values) { values.Retry = 1; });
+    TFakeUdpServer& a = NewServer({}, TBehaviour::Silent);
+    TFakeUdpServer& b = NewServer({}, TBehaviour::Silent);
+    const int first = AddQ3(a);
+    const int second = AddQ3(b);
+    Window_->QueryAll();
+    WaitForRound();
+    QCOMPARE(Window_->Server(first)->RetryCount, 1);
+    QCOMPARE(Window_->Server(second)->RetryCount, 1);
+    QCOMPARE(a.RequestCount(), 2);
 
+    // One selected row keeps its retries: it is given up after one request.
     Select({first});
     Window_->QuerySelected();
-    QCOMPARE(Window_->Server(first)->RetryCount, 5);
-    QCOMPARE(Window_->Server(second)->RetryCount, 5);
+    WaitForRound();
+    QCOMPARE(a.RequestCount(), 3);
+    QCOMPARE(Window_->Server(first)->RetryCount, 1);
 
+    // Two selected rows start over, every row of the list with them.
     Select({first, second});
     Window_->QuerySelected();
     QCOMPARE(Window_->Server(first)->RetryCount, 0);
     QCOMPARE(Window_->Server(second)->RetryCount, 0);
+    WaitForRound();
+    QCOMPARE(a.RequestCount(), 5);
+    QCOMPARE(b.RequestCount(), 4);
 }
 
 void TestFrmServerList::replyAfterRemovalIsDropped()
@@ -771,10 +818,12 @@ void TestFrmServerList::headerSorting()
         {"B", "25"}, {"b", "-"}, {"A", "100"}, {"c", "---"}, {"a", "3"}};
     for (const auto& [name, ping] : rows) {
         const int row = Window_->AddServer(QStringLiteral("10.0.0.1"), 1, gtQuake3);
-        TGenericServer& server = *Window_->Server(row);
-        server.Name = name.toLatin1();
-        server.Info.Ping = ping.toUInt();
-        Window_->Model().SetTexts(row, {name, {}, {}, ping, {}});
+        Window_->ChangeServer(row, [&](TGenericServer& server) {
+            server.Name = name.toLatin1();
+            server.Info.Ping = ping.toUInt();
+        });
+        Window_->SetCell(row, TServerListModel::colName, name);
+        Window_->SetCell(row, TServerListModel::colPing, ping);
     }
     QHeaderView* header = List()->header();
     const auto column = [this](int which) {
@@ -794,7 +843,8 @@ void TestFrmServerList::headerSorting()
     QCOMPARE(column(TServerListModel::colPing), (QStringList{"100", "25", "3", "-", "---"}));
 
     // A changed row stays where it is until the next click.
-    Window_->Model().SetTexts(0, {"zz", {}, {}, "0", {}});
+    Window_->SetCell(0, TServerListModel::colName, "zz");
+    Window_->SetCell(0, TServerListModel::colPing, "0");
     QCOMPARE(column(TServerListModel::colPing).first(), QStringLiteral("0"));
 
     const QPoint nameHeader(header->sectionViewportPosition(TServerListModel::colName) + 5, 5);
@@ -881,6 +931,194 @@ void TestFrmServerList::keysTipsAndMenu()
     emit view->customContextMenuRequested(QPoint(5, 5));
     QVERIFY(menu->isVisible());
     menu->close();
+}
+
+void TestFrmServerList::rowsPaintDuringTheRound()
+{
+    // One server answers late and keeps the round open; the others answer at
+    // once and must show before the round ends, as the user sees them.
+    Settings_->Change([](TSettingsValues& values) { values.QueryTimeout = 5000; });
+    AddQ3(NewServer(Q3Reply("Late", "m", 4), TBehaviour::AnswerLate, 1500));
+    QList<int> quick;
+    for (int i = 0; i < 4; ++i) {
+        quick << AddQ3(NewServer(Q3Reply("Quick " + QByteArray::number(i), "q3dm1", 8)));
+    }
+    TPaintProbe paints(List()->viewport());
+    RecordChanges(paints);
+    // Per answered server, when it answered and how many repaints the view
+    // had been told of by then.
+    QHash<std::int32_t, QPair<qint64, qsizetype>> answered;
+    connect(&Window_->Querier(), &TServerQuerier::Answered, this, [&](std::int32_t id) {
+        answered.insert(id, {paints.Now(), Changes_.size()});
+    });
+    const auto shown = [&](int row) {
+        const std::int32_t id = Window_->Server(row)->Id;
+        return answered.contains(id) && ChangedSince(row, answered[id].second);
+    };
+
+    Window_->QueryAll();
+    QTRY_VERIFY_WITH_TIMEOUT(std::all_of(quick.begin(), quick.end(), shown), 1000);
+    QCOMPARE(Window_->OutstandingCount(), 1); // the round still waits
+    const qint64 told = Changes_.last().At;
+    QTRY_VERIFY_WITH_TIMEOUT(paints.LastMs() >= told, 1000);
+    QCOMPARE(Window_->OutstandingCount(), 1);
+    for (int row : quick) {
+        // What that paint drew: the answered row in navy with its texts.
+        QCOMPARE(RowColour(row), Rgb(0x00800000));
+        QCOMPARE(Cell(row, TServerListModel::colMap), QStringLiteral("q3dm1"));
+        const auto [at, seen] = answered[Window_->Server(row)->Id];
+        const qint64 latency = ChangeAfter(row, seen)->At - at;
+        QVERIFY2(latency < 500, qPrintable(QString::number(latency)));
+    }
+
+    WaitForRound();
+    QTRY_VERIFY_WITH_TIMEOUT(shown(0), 1000);
+    // Repaints are coalesced: at most one per 20 ms frame, and one at the end.
+    QVERIFY2(Changes_.size() <= paints.Now() / TfrmServerList::FrameMs + 2,
+             qPrintable(QString::number(Changes_.size())));
+}
+
+void TestFrmServerList::followUpAfterTheRoundPaints()
+{
+    // A Tribes 2 server answers its ping at once, its info only after the
+    // round has ended: the info must still reach the screen.
+    TScriptedGameServer script;
+    script.Name = "Tribes 2 server";
+    script.Players = {"Ace"};
+    QByteArray infoRequest;
+    TFakeUdpServer& fake = NewServer({});
+    fake.SetResponder([&](const QByteArray& request) {
+        if (request.startsWith('\x12')) {
+            infoRequest = request;
+            return QList<QByteArray>{};
+        }
+        return GameReply(gtTribes2, request, script);
+    });
+    const int row = Window_->AddServer(fake.Address(), fake.Port(), gtTribes2);
+    TPaintProbe paints(List()->viewport());
+    RecordChanges(paints);
+    QSignalSpy finished(Window_, &TfrmServerList::QueryRoundFinished);
+    Window_->QueryServer(row);
+    QVERIFY(finished.wait(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(!infoRequest.isEmpty(), 5000);
+    // The ping reply names no map yet.
+    QCOMPARE(Cell(row, TServerListModel::colMap), QString());
+
+    const qsizetype seen = Changes_.size();
+    fake.SendToLastClient(GameReply(gtTribes2, infoRequest, script).first());
+    QTRY_VERIFY_WITH_TIMEOUT(ChangedSince(row, seen), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(paints.LastMs() >= Changes_.last().At, 1000);
+    QCOMPARE(Cell(row, TServerListModel::colMap), QStringLiteral("m1 (Capture)"));
+    QCOMPARE(Cell(row, TServerListModel::colPlayers), QStringLiteral("1/8"));
+}
+
+void TestFrmServerList::overlappingRounds()
+{
+    // "Query all" twice on a server that answers late: the first answer
+    // belongs to the first round, and the second round waits for its own.
+    Settings_->Change([](TSettingsValues& values) { values.QueryTimeout = 2000; });
+    const int row = AddQ3(NewServer(Q3Reply("Twice", "m", 4), TBehaviour::AnswerLate, 150));
+    QList<int> outstandingAtAnswer;
+    connect(&Window_->Querier(), &TServerQuerier::Answered, this,
+            [&] { outstandingAtAnswer << Window_->OutstandingCount(); });
+    QSignalSpy finished(Window_, &TfrmServerList::QueryRoundFinished);
+    Window_->QueryAll();
+    Window_->QueryAll();
+    QTRY_COMPARE_WITH_TIMEOUT(outstandingAtAnswer.size(), 2, 5000);
+    QCOMPARE(outstandingAtAnswer, (QList<int>{1, 0}));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(Window_->Server(row)->Status, qsIdle);
+}
+
+void TestFrmServerList::removeScatteredSelection()
+{
+    // Every other row of 4,000 selected, then removed: one selection range
+    // per row, and as many runs of rows for the model.
+    const int count = 4000;
+    QList<TServerAddress> servers;
+    for (int i = 0; i < count; ++i) {
+        servers.append({QStringLiteral("10.0.%1.%2").arg(i / 250).arg(i % 250), 1 + i, gtQuake3});
+    }
+    Window_->AddServers(servers);
+    QList<int> rows;
+    for (int row = 0; row < count; row += 2) {
+        rows << row;
+    }
+    Select(rows);
+    QElapsedTimer clock;
+    clock.start();
+    Window_->RemoveSelected();
+    const qint64 ms = clock.elapsed();
+    QCOMPARE(Window_->ServerCount(), count / 2);
+    for (int row = 0; row < Window_->ServerCount(); ++row) {
+        QCOMPARE(Window_->Server(row)->Info.Port, 2 + 2 * row);
+    }
+    QVERIFY(!List()->selectionModel()->hasSelection());
+    QVERIFY2(ms < 1000, qPrintable(QString::number(ms) + " ms"));
+
+    // Removing other scattered rows (every third, in more runs than are
+    // announced one by one) keeps the selection and current row of the
+    // rest, by their records.
+    QList<int> selected;
+    for (int row = 1; row < Window_->ServerCount(); row += 3) {
+        selected << row;
+    }
+    Select(selected);
+    const std::int32_t current = Window_->Server(selected.last())->Id;
+    List()->selectionModel()->setCurrentIndex(List()->model()->index(selected.last(), 0),
+                                              QItemSelectionModel::NoUpdate);
+    QList<int> removed;
+    QList<std::int32_t> keptIds;
+    for (int row = 0; row < Window_->ServerCount(); ++row) {
+        if (row % 3 == 0) {
+            removed << row;
+        } else if (row % 3 == 1) {
+            keptIds << Window_->Server(row)->Id;
+        }
+    }
+    QVERIFY(removed.size() > TServerListModel::RemoveRunsAtMost);
+    Window_->RemoveServers(removed);
+    QList<std::int32_t> selectedIds;
+    for (int row : Window_->SelectedRows()) {
+        selectedIds << Window_->Server(row)->Id;
+    }
+    QCOMPARE(selectedIds, keptIds);
+    QCOMPARE(Window_->Server(List()->currentIndex().row())->Id, current);
+}
+
+void TestFrmServerList::cellsAndRecordChanges()
+{
+    // What a ping sweep does to a row: texts of its own in the cells, the
+    // record left alone; or a round trip into the record and its cell.
+    TFakeUdpServer& fake = NewServer(Q3Reply("Pinged", "q3dm2", 8));
+    const int row = AddQ3(fake);
+    Window_->QueryServer(row);
+    WaitForRound();
+    TPaintProbe paints(List()->viewport());
+    RecordChanges(paints);
+
+    Window_->SetCell(row, TServerListModel::colName, QStringLiteral("NO PING REPLY"));
+    for (int column :
+         {TServerListModel::colMap, TServerListModel::colPlayers, TServerListModel::colPing}) {
+        Window_->SetCell(row, column, QStringLiteral("---"));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(ChangedSince(row, 0), 1000);
+    QCOMPARE(Cells(row).mid(0, 4), (QStringList{"NO PING REPLY", "---", "---", "---"}));
+    QCOMPARE(Window_->Server(row)->Name, QByteArray("Pinged"));
+    QCOMPARE(Window_->Server(row)->Map, QByteArray("q3dm2"));
+
+    const qsizetype seen = Changes_.size();
+    Window_->ChangeServer(row, [](TGenericServer& server) { server.Info.Ping = 42; });
+    Window_->SetCell(row, TServerListModel::colPing, QStringLiteral("42"));
+    QTRY_VERIFY_WITH_TIMEOUT(ChangedSince(row, seen), 1000);
+    QCOMPARE(Window_->Server(row)->Info.Ping, 42u);
+    QCOMPARE(Cell(row, TServerListModel::colPing), QStringLiteral("42"));
+
+    // The next reply writes every cell anew.
+    Window_->QueryServer(row);
+    WaitForRound();
+    QCOMPARE(Cell(row, TServerListModel::colName), QStringLiteral("Pinged"));
+    QCOMPARE(Cell(row, TServerListModel::colMap), QStringLiteral("q3dm2"));
 }
 
 QTEST_MAIN(TestFrmServerList)

@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QHeaderView>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -16,13 +17,13 @@
 #include "browser/frmserverlist.h"
 #include "browser/trayicon.h"
 #include "core/makerweb.h"
+#include "core/serverlistfile.h"
 #include "core/settings.h"
 #include "core/settingsio.h"
 #include "core/settingsstore.h"
 #include "fakeudpserver.h"
 #include "gamereplies.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
+#include "windowfixture.h"
 
 namespace {
 
@@ -60,6 +61,8 @@ private slots:
     void menuCommands();
     void newsCheckAtFirstActivation_data();
     void newsCheckAtFirstActivation();
+    void sortedAfterTheListIsLoaded_data();
+    void sortedAfterTheListIsLoaded();
 
 private:
     // Writes Values to the store file the window will load.
@@ -67,28 +70,24 @@ private:
     void MakeWindow(const QString& storePath = {});
     QAction* Action(const char* name) const;
 
-    std::unique_ptr<TTempAppFolder> Folder_;
-    std::unique_ptr<TSettings> Settings_;
-    std::unique_ptr<TScriptedDialogs> Dialogs_;
-    std::unique_ptr<TFileSettingsStore> Store_;
-    std::unique_ptr<TfrmServerList> Window_;
+    std::unique_ptr<TWindowFixture> X_;
+    TSettings* Settings_ = nullptr;
+    TScriptedDialogs* Dialogs_ = nullptr;
+    TfrmServerList* Window_ = nullptr;
 };
 
 void TestLifecycle::init()
 {
-    Folder_ = std::make_unique<TTempAppFolder>();
-    Settings_ = std::make_unique<TSettings>();
-    Dialogs_ = std::make_unique<TScriptedDialogs>();
+    X_ = std::make_unique<TWindowFixture>();
+    Settings_ = &X_->Settings;
+    Dialogs_ = &X_->Dialogs;
 }
 
 void TestLifecycle::cleanup()
 {
     QCOMPARE(Dialogs_->Unanswered(), 0);
-    Window_.reset();
-    Store_.reset();
-    Dialogs_.reset();
-    Settings_.reset();
-    Folder_.reset();
+    X_.reset();
+    Window_ = nullptr;
 }
 
 void TestLifecycle::StoreSettings(const TSettingsValues& values)
@@ -100,10 +99,8 @@ void TestLifecycle::StoreSettings(const TSettingsValues& values)
 
 void TestLifecycle::MakeWindow(const QString& storePath)
 {
-    Store_ = std::make_unique<TFileSettingsStore>(
-        storePath.isEmpty() ? TFileSettingsStore::DefaultPath() : storePath);
-    LoadSettingsFile(*Store_, *Dialogs_);
-    Window_ = std::make_unique<TfrmServerList>(*Settings_, *Dialogs_, *Store_);
+    X_->OpenStore(storePath);
+    Window_ = &X_->Build();
 }
 
 QAction* TestLifecycle::Action(const char* name) const
@@ -139,7 +136,7 @@ void TestLifecycle::firstShowLoadsTheSettings()
     QCOMPARE(list->palette().color(QPalette::Base), QColor(0x20, 0x30, 0x40));
     QCOMPARE(list->columnWidth(0), 200);
     // Restored as checked, the delay box works at once.
-    QVERIFY(Window_->Options().findChild<QSpinBox*>("seQueryDelay")->isEnabled());
+    QVERIFY(X_->Windows.Options->findChild<QSpinBox*>("seQueryDelay")->isEnabled());
 
     // The wrongly typed value is reported and keeps its default, and the
     // start-up went on: "Query all" ran.
@@ -169,7 +166,7 @@ void TestLifecycle::startInTray()
     const QByteArray before = ReadFile(TFileSettingsStore::DefaultPath());
     MakeWindow();
     Window_->Tray().SetAvailability([=] { return trayAvailable; });
-    QSignalSpy shutDown(Window_.get(), &TfrmServerList::ShutDown);
+    QSignalSpy shutDown(Window_, &TfrmServerList::ShutDown);
     Window_->ShowAtStart();
     if (!trayAvailable) {
         // Nowhere to come back from a hidden window: it starts minimised.
@@ -203,7 +200,7 @@ void TestLifecycle::minimiseGoesToTray()
     MakeWindow();
     Window_->Tray().SetAvailability([] { return true; });
     Window_->ShowAtStart();
-    QVERIFY(QTest::qWaitForWindowExposed(Window_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(Window_));
 
     Window_->showMinimized();
     QTRY_VERIFY_WITH_TIMEOUT(!Window_->isVisible(), 5000);
@@ -246,7 +243,7 @@ void TestLifecycle::shutdownSaves()
     Settings_->Change([](TSettingsValues& v) { v.Buddies = {{"Doom", false}, {"Doom", true}}; });
     Window_->AddServer("127.0.0.1", 27960, gtQuake3);
     Window_->findChild<QTreeView*>("lvServers")->setColumnWidth(1, 123);
-    QSignalSpy shutDown(Window_.get(), &TfrmServerList::ShutDown);
+    QSignalSpy shutDown(Window_, &TfrmServerList::ShutDown);
 
     QVERIFY(Window_->close());
     QCOMPARE(shutDown.count(), 1);
@@ -254,7 +251,7 @@ void TestLifecycle::shutdownSaves()
     if (!canSave) {
         QCOMPARE(Dialogs_->Shown().size(), 1);
         QCOMPARE(Dialogs_->Shown()[0].Title, QString("Settings not saved"));
-        QVERIFY(Dialogs_->Shown()[0].Text.contains(Store_->ErrorString()));
+        QVERIFY(Dialogs_->Shown()[0].Text.contains(X_->Store->ErrorString()));
         QCOMPARE(ReadFile(path), before);
         return;
     }
@@ -295,7 +292,7 @@ void TestLifecycle::shortcutsTriggerTheirItems()
     QFETCH(int, modifiers);
     MakeWindow();
     Window_->ShowAtStart();
-    QVERIFY(QTest::qWaitForWindowActive(Window_.get()));
+    QVERIFY(QTest::qWaitForWindowActive(Window_));
     Window_->AddServer("127.0.0.1", 9, gtQuake3);
     auto* list = Window_->findChild<QTreeView*>("lvServers");
     list->setFocus();
@@ -320,20 +317,20 @@ void TestLifecycle::menuCommands()
 {
     MakeWindow();
     Window_->ShowAtStart();
-    QVERIFY(QTest::qWaitForWindowExposed(Window_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(Window_));
     auto* list = Window_->findChild<QTreeView*>("lvServers");
     QColor seenWhileOpen;
     QString pageShown;
     bool wasModal = false;
     QTimer::singleShot(0, this, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        wasModal = modal == &Window_->Options();
+        wasModal = modal == X_->Windows.Options;
         pageShown =
-            Window_->Options().findChild<QTabWidget*>("pcOptions")->currentWidget()->objectName();
-        auto* chooser = Window_->Options().findChild<TColorChooser*>("ccListBG");
+            X_->Windows.Options->findChild<QTabWidget*>("pcOptions")->currentWidget()->objectName();
+        auto* chooser = X_->Windows.Options->findChild<TColorChooser*>("ccListBG");
         emit chooser->activated(4); // Navy
         seenWhileOpen = list->palette().color(QPalette::Base);
-        QTest::keyClick(modal ? modal : &Window_->Options(), Qt::Key_Escape);
+        QTest::keyClick(modal ? modal : X_->Windows.Options, Qt::Key_Escape);
     });
     Action("miFileOptions")->trigger();
     QVERIFY(wasModal);
@@ -370,9 +367,9 @@ void TestLifecycle::newsCheckAtFirstActivation()
     }
     const QByteArray before = ReadFile(TFileSettingsStore::DefaultPath());
     MakeWindow();
-    QSignalSpy newsDue(Window_.get(), &TfrmServerList::NewsDue);
+    QSignalSpy newsDue(Window_, &TfrmServerList::NewsDue);
     Window_->ShowAtStart();
-    QVERIFY(QTest::qWaitForWindowActive(Window_.get()));
+    QVERIFY(QTest::qWaitForWindowActive(Window_));
     QCOMPARE(newsDue.count(), raised);
 
     // Once per run: another activation does not check again.
@@ -380,9 +377,50 @@ void TestLifecycle::newsCheckAtFirstActivation()
     other.show();
     QVERIFY(QTest::qWaitForWindowActive(&other));
     Window_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(Window_.get()));
+    QVERIFY(QTest::qWaitForWindowActive(Window_));
     QCOMPARE(newsDue.count(), raised);
     QCOMPARE(ReadFile(TFileSettingsStore::DefaultPath()), before);
+}
+
+void TestLifecycle::sortedAfterTheListIsLoaded_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("ascending");
+    QTest::addColumn<QStringList>("names"); // the list's order after start-up
+    QTest::newRow("name, descending") << int(colName) << false << QStringList{"c", "b", "a"};
+    QTest::newRow("ping, ascending") << int(colPing) << true << QStringList{"b", "c", "a"};
+    QTest::newRow("address, ascending") << int(colAddress) << true << QStringList{"a", "b", "c"};
+}
+
+void TestLifecycle::sortedAfterTheListIsLoaded()
+{
+    // The list file keeps the order the rows had when it was saved; the
+    // stored sort column and direction order them again at start-up.
+    QFETCH(int, column);
+    QFETCH(bool, ascending);
+    QFETCH(QStringList, names);
+    TSettingsValues stored;
+    stored.ListLayout.SortCol = column;
+    stored.ListLayout.Ascending = ascending;
+    StoreSettings(stored);
+    TServerListFile file;
+    QVERIFY(file.Write({
+        {gtQuake3, "10.0.0.1:27960", "a", "m", "1/8", "90", "baseq3", false},
+        {gtQuake3, "10.0.0.3:27960", "c", "m", "1/8", "25", "baseq3", false},
+        {gtQuake3, "10.0.0.2:27960", "b", "m", "1/8", "7", "baseq3", false},
+    }));
+    MakeWindow();
+    Window_->ShowAtStart();
+    QVERIFY(Window_->StartupDone());
+    auto* list = Window_->findChild<QTreeView*>("lvServers");
+    QStringList shown;
+    for (int row = 0; row < list->model()->rowCount(); ++row) {
+        shown << list->model()->index(row, colName).data().toString();
+    }
+    QCOMPARE(shown, names);
+    QCOMPARE(list->header()->sortIndicatorSection(), column);
+    QCOMPARE(list->header()->sortIndicatorOrder(),
+             ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 QTEST_MAIN(TestLifecycle)

@@ -20,9 +20,8 @@
 #include "masters/q3master.h"
 #include "masters/t2master.h"
 #include "masters/tribesmaster.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
 #include "testutil.h"
+#include "windowfixture.h"
 #include "wire/masterwire.h"
 
 using TKind = TScriptedDialogs::TKind;
@@ -96,25 +95,25 @@ private:
     QAction* Item(int game, int master) const;
     QStringList Cells(int row) const;
 
-    std::unique_ptr<TTempAppFolder> Folder_;
-    std::unique_ptr<TSettings> Settings_;
-    std::unique_ptr<TScriptedDialogs> Dialogs_;
-    std::unique_ptr<TFileSettingsStore> Store_;
-    std::unique_ptr<TfrmServerList> Window_;
+    std::unique_ptr<TWindowFixture> X_;
+    TSettings* Settings_ = nullptr;
+    TScriptedDialogs* Dialogs_ = nullptr;
+    TFileSettingsStore* Store_ = nullptr;
+    TfrmServerList* Window_ = nullptr;
     std::unique_ptr<TFakeUdpServer> Master_;
     QString ListPath_;
 };
 
 void TestListAndMasters::init()
 {
-    Folder_ = std::make_unique<TTempAppFolder>();
-    Settings_ = std::make_unique<TSettings>();
+    X_ = std::make_unique<TWindowFixture>();
+    Settings_ = &X_->Settings;
     Settings_->Change([](TSettingsValues& values) {
         values.QueryTimeout = 100;
         values.Retry = 0;
     });
-    Dialogs_ = std::make_unique<TScriptedDialogs>();
-    Store_ = std::make_unique<TFileSettingsStore>(TFileSettingsStore::DefaultPath());
+    Dialogs_ = &X_->Dialogs;
+    Store_ = &X_->OpenStore();
     Master_ = std::make_unique<TFakeUdpServer>();
     ListPath_ = TServerListFile::DefaultPath();
     NewWindow();
@@ -122,24 +121,18 @@ void TestListAndMasters::init()
 
 void TestListAndMasters::cleanup()
 {
-    Window_.reset();
+    X_.reset();
     Master_.reset();
-    Store_.reset();
-    Dialogs_.reset();
-    Settings_.reset();
-    Folder_.reset();
 }
 
 void TestListAndMasters::NewWindow()
 {
-    Window_.reset();
-    Window_ = std::make_unique<TfrmServerList>(*Settings_, *Dialogs_, *Store_);
+    Window_ = &X_->Build();
 }
 
 void TestListAndMasters::Show()
 {
-    Window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(Window_.get()));
+    QVERIFY(X_->Show());
 }
 
 void TestListAndMasters::AddMaster(const QString& game, const QString& host, int port)

@@ -1,3 +1,4 @@
+#include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QRandomGenerator>
 #include <QTest>
@@ -13,6 +14,7 @@ class TestServerListModel : public QObject
 private slots:
     void identityThroughSortsAndRemovals();
     void selectionFollowsItsRecords();
+    void changesReachTheViewsOncePerFrame();
 
 private:
     std::unique_ptr<TGenericServer> NewServer(int port);
@@ -37,7 +39,9 @@ void TestServerListModel::identityThroughSortsAndRemovals()
     TServerListModel model(Settings_);
     QRandomGenerator random(20261206);
     QList<std::int32_t> removed;
-    for (int i = 0; i < 300; ++i) {
+    connect(&model, &TServerListModel::ServersRemoved, this,
+            [&removed](const QList<std::int32_t>& ids) { removed << ids; });
+    for (int i = 0; i < 600; ++i) {
         const int row = model.Append(NewServer(i));
         model.SetTexts(row, {QString::number(random.bounded(50)),
                              {},
@@ -50,12 +54,14 @@ void TestServerListModel::identityThroughSortsAndRemovals()
             model.sort(random.bounded(int(TServerListModel::ColumnCount)),
                        random.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder);
         } else {
-            // Duplicates and rows outside the list are allowed and ignored.
+            // Duplicates and rows outside the list are allowed and ignored;
+            // now and then more runs than are announced one by one.
             QList<int> rows{-1, model.rowCount()};
-            for (int i = 0; i < 6; ++i) {
+            const int count = step % 6 == 1 ? TServerListModel::RemoveRunsAtMost + 20 : 6;
+            for (int i = 0; i < count && model.rowCount() > 0; ++i) {
                 rows << random.bounded(model.rowCount());
             }
-            removed << model.Remove(rows);
+            model.Remove(rows);
         }
         for (int row = 0; row < model.rowCount(); ++row) {
             QCOMPARE(model.RowOf(model.Server(row)->Id), row);
@@ -64,7 +70,7 @@ void TestServerListModel::identityThroughSortsAndRemovals()
             QCOMPARE(model.RowOf(id), -1);
         }
     }
-    QCOMPARE(model.rowCount() + removed.size(), 300);
+    QCOMPARE(model.rowCount() + removed.size(), 600);
 }
 
 void TestServerListModel::selectionFollowsItsRecords()
@@ -87,6 +93,38 @@ void TestServerListModel::selectionFollowsItsRecords()
     std::sort(selectedPorts.begin(), selectedPorts.end());
     QCOMPARE(selectedPorts, (QList<int>{2, 5}));
     QCOMPARE(model.Server(selection.currentIndex().row())->Info.Port, 2);
+}
+
+void TestServerListModel::changesReachTheViewsOncePerFrame()
+{
+    // Changes come in bursts, as replies of a round do: each burst reaches
+    // the views as one announcement covering its rows, without anyone
+    // asking for it, and no two announcements fall in one 20 ms frame.
+    TServerListModel model(Settings_);
+    for (int i = 0; i < 100; ++i) {
+        model.Append(NewServer(i));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> told;
+    QList<QPair<int, int>> ranges;
+    connect(&model, &QAbstractItemModel::dataChanged, this,
+            [&](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                told << clock.elapsed();
+                ranges << qMakePair(topLeft.row(), bottomRight.row());
+            });
+    for (int burst = 0; burst < 5; ++burst) {
+        const qsizetype before = told.size();
+        for (int row = 10 * burst; row < 10 * burst + 10; ++row) {
+            model.SetCell(row, TServerListModel::colPing, QString::number(row));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(told.size(), before + 1, 1000);
+        QVERIFY(ranges.last().first <= 10 * burst && 10 * burst + 9 <= ranges.last().second);
+    }
+    for (qsizetype i = 1; i < told.size(); ++i) {
+        QVERIFY2(told[i] - told[i - 1] >= TServerListModel::FrameMs - 2,
+                 qPrintable(QString::number(told[i] - told[i - 1])));
+    }
 }
 
 QTEST_MAIN(TestServerListModel)

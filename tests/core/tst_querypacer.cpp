@@ -2,7 +2,6 @@
 #include <QTest>
 
 #include "core/querypacer.h"
-#include "core/settings.h"
 
 class TestQueryPacer : public QObject
 {
@@ -27,15 +26,15 @@ QList<std::int32_t> Ids(int count)
 
 void TestQueryPacer::dispatchMayStopTheRound()
 {
-    TSettings settings;
     QList<std::int32_t> sent;
     TQueryPacer* pacer = nullptr;
-    TQueryPacer owner(settings, [&](std::int32_t id) {
-        sent << id;
-        if (id == 3) {
-            pacer->Stop();
-        }
-    });
+    TQueryPacer owner([] { return -1; },
+                      [&](std::int32_t id) {
+                          sent << id;
+                          if (id == 3) {
+                              pacer->Stop();
+                          }
+                      });
     pacer = &owner;
     QSignalSpy finished(&owner, &TQueryPacer::Finished);
     owner.Start(Ids(10));

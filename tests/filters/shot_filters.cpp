@@ -12,28 +12,24 @@
 #include "core/settings.h"
 #include "core/settingsstore.h"
 #include "filters/frmfilter.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
+#include "windowfixture.h"
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(output);
-    TTempAppFolder folder;
-    TSettings settings;
-    TScriptedDialogs dialogs;
-    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+    TWindowFixture fixture;
+    TFileSettingsStore& store = fixture.OpenStore();
     SaveProfile(store, QStringLiteral("CTF servers with room, low ping"),
                 {{ftName, foMatch, "*CTF*", 0}, {ftPing, foLess, {}, 100}});
     SaveProfile(store, QStringLiteral("Favourites"), {{ftFavorite, foTrue, {}, 0}});
 
-    TfrmServerList window(settings, dialogs, store);
+    TfrmServerList& window = fixture.Build();
     for (TGameType game : {gtQuake3, gtHalfLife, gtTribes2}) {
         window.AddServer(QStringLiteral("192.0.2.10"), 27960, game);
     }
-    auto* filter = new TfrmFilter(store, dialogs, &window);
-    window.SetFilterWindow(filter);
+    TfrmFilter* filter = fixture.Windows.Filter;
     window.show();
 
     QTimer::singleShot(300, &window, [&] {

@@ -17,8 +17,7 @@
 #include "core/settings.h"
 #include "core/settingsstore.h"
 #include "filters/frmfilter.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
+#include "windowfixture.h"
 
 namespace {
 
@@ -41,17 +40,6 @@ void Click(const QWidget* root, const char* name)
     QTest::mouseClick(Find(root, name), Qt::LeftButton);
 }
 
-// Everything a test works with, freed in reverse order.
-struct TFixture
-{
-    TTempAppFolder Folder;
-    TSettings Settings;
-    TScriptedDialogs Dialogs;
-    TFileSettingsStore Store{TFileSettingsStore::DefaultPath()};
-    TfrmFilter Filter{Store, Dialogs};
-    std::unique_ptr<TfrmServerList> Main;
-};
-
 } // namespace
 
 // The filter window and the main window's profile tool bar, used as a
@@ -61,7 +49,7 @@ class TestFilters : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { X = std::make_unique<TFixture>(); }
+    void init();
     void cleanup();
 
     void tabsStartAfresh();
@@ -77,16 +65,24 @@ private:
     // The tab, its drop-down entry, a radio button (none: the preselected
     // one) and the value, then the tab's add button.
     void AddCondition(const char* tab, int entry, const char* radio, const QString& value = {});
-    int RowCount() const { return Find<QTreeWidget>(&X->Filter, "lvProfile")->topLevelItemCount(); }
+    int RowCount() const { return Find<QTreeWidget>(&Filter(), "lvProfile")->topLevelItemCount(); }
     void TypeProfileName(const QString& name);
-    QString ProfileName() const { return Find<QLineEdit>(&X->Filter, "edProfileName")->text(); }
+    QString ProfileName() const { return Find<QLineEdit>(&Filter(), "edProfileName")->text(); }
     void OpenMain();
     QStringList Listed() const;
     // Whether the drop-down, both buttons and the check box are enabled.
     QList<bool> ProfileControls() const;
 
-    std::unique_ptr<TFixture> X;
+    TfrmFilter& Filter() const { return *X->Windows.Filter; }
+
+    std::unique_ptr<TWindowFixture> X;
 };
+
+void TestFilters::init()
+{
+    X = std::make_unique<TWindowFixture>();
+    X->Build();
+}
 
 void TestFilters::cleanup()
 {
@@ -96,7 +92,7 @@ void TestFilters::cleanup()
 
 void TestFilters::AddCondition(const char* tab, int entry, const char* radio, const QString& value)
 {
-    TfrmFilter* window = &X->Filter;
+    TfrmFilter* window = &Filter();
     window->show();
     Find<QTabWidget>(window, "pcFilter")->setCurrentWidget(Find(window, tab));
     const QByteArray name(tab);
@@ -121,29 +117,29 @@ void TestFilters::AddCondition(const char* tab, int entry, const char* radio, co
 
 void TestFilters::TypeProfileName(const QString& name)
 {
-    X->Filter.show();
-    Find<QLineEdit>(&X->Filter, "edProfileName")->clear();
-    QTest::keyClicks(Find(&X->Filter, "edProfileName"), name);
+    Filter().show();
+    Find<QLineEdit>(&Filter(), "edProfileName")->clear();
+    QTest::keyClicks(Find(&Filter(), "edProfileName"), name);
 }
 
 void TestFilters::tabsStartAfresh()
 {
-    auto* tabs = Find<QTabWidget>(&X->Filter, "pcFilter");
+    auto* tabs = Find<QTabWidget>(&Filter(), "pcFilter");
     AddCondition("tsStrings", 1, "rbStringNoMatch", "left over");
-    QCOMPARE(tabs->currentWidget(), Find(&X->Filter, "tsFilterList")); // back after adding
-    tabs->setCurrentWidget(Find(&X->Filter, "tsStrings"));
-    QCOMPARE(Find<QLineEdit>(&X->Filter, "edPattern")->text(), QString());
+    QCOMPARE(tabs->currentWidget(), Find(&Filter(), "tsFilterList")); // back after adding
+    tabs->setCurrentWidget(Find(&Filter(), "tsStrings"));
+    QCOMPARE(Find<QLineEdit>(&Filter(), "edPattern")->text(), QString());
     AddCondition("tsIntegers", 2, "rbIntegerEqual", "42");
-    tabs->setCurrentWidget(Find(&X->Filter, "tsIntegers"));
-    QCOMPARE(Find<QSpinBox>(&X->Filter, "seNumber")->value(), 0);
+    tabs->setCurrentWidget(Find(&Filter(), "tsIntegers"));
+    QCOMPARE(Find<QSpinBox>(&Filter(), "seNumber")->value(), 0);
     AddCondition("tsBooleans", 1, "rbBooleanFalse");
-    QCOMPARE(X->Filter.Filters(), (TFilterList{F(2, 2, "left over"), F(7, 5, {}, 42), F(9, 7)}));
-    X->Filter.hide();
-    X->Filter.show();
+    QCOMPARE(Filter().Filters(), (TFilterList{F(2, 2, "left over"), F(7, 5, {}, 42), F(9, 7)}));
+    Filter().hide();
+    Filter().show();
     for (const char* list : {"cbStringType", "cbIntegerType", "cbBooleanType"}) {
-        QCOMPARE(Find<QComboBox>(&X->Filter, list)->currentIndex(), 0);
+        QCOMPARE(Find<QComboBox>(&Filter(), list)->currentIndex(), 0);
     }
-    QCOMPARE(tabs->currentWidget(), Find(&X->Filter, "tsFilterList"));
+    QCOMPARE(tabs->currentWidget(), Find(&Filter(), "tsFilterList"));
 }
 
 void TestFilters::save_data()
@@ -175,11 +171,11 @@ void TestFilters::save()
         AddCondition("tsIntegers", 1, "rbIntegerMore", "-5");
         AddCondition("tsStrings", 3, "", "taken out again");
         AddCondition("tsBooleans", 0, "");
-        auto* list = Find<QTreeWidget>(&X->Filter, "lvProfile");
+        auto* list = Find<QTreeWidget>(&Filter(), "lvProfile");
         list->setCurrentItem(list->topLevelItem(2));
-        Click(&X->Filter, "sbRemoveFilter");
+        Click(&Filter(), "sbRemoveFilter");
     }
-    Click(&X->Filter, "sbSaveFilter");
+    Click(&Filter(), "sbSaveFilter");
     QCOMPARE(X->Dialogs.Shown().size(), 1);
     QCOMPARE(X->Dialogs.Shown()[0].Text, message);
     const bool saved = !stored.isEmpty();
@@ -204,35 +200,33 @@ void TestFilters::leaving()
 {
     QFETCH(QString, how);
     QFETCH(bool, closes);
-    QSignalSpy finished(&X->Filter, &QDialog::finished);
+    QSignalSpy finished(&Filter(), &QDialog::finished);
     TypeProfileName("Kept");
     AddCondition("tsBooleans", 0, "");
     if (how == "back") {
-        Click(&X->Filter, "sbBack");
+        Click(&Filter(), "sbBack");
     } else if (how == "escape") {
-        QTest::keyClick(&X->Filter, Qt::Key_Escape);
+        QTest::keyClick(&Filter(), Qt::Key_Escape);
     } else {
-        Click(&X->Filter, "sbClearProfile");
+        Click(&Filter(), "sbClearProfile");
     }
-    QCOMPARE(X->Filter.isVisible(), !closes);
+    QCOMPARE(Filter().isVisible(), !closes);
     QCOMPARE(finished.size(), closes ? 1 : 0);
     QCOMPARE(RowCount(), 0);
-    QVERIFY(X->Filter.Filters().isEmpty());
+    QVERIFY(Filter().Filters().isEmpty());
     // Closing keeps the name for the next opening; clearing empties it.
     QCOMPARE(ProfileName(), closes ? QString("Kept") : QString());
 }
 
 void TestFilters::OpenMain()
 {
-    X->Main = std::make_unique<TfrmServerList>(X->Settings, X->Dialogs, X->Store);
-    X->Main->show();
-    QVERIFY(QTest::qWaitForWindowExposed(X->Main.get()));
+    QVERIFY(X->Show());
 }
 
 QStringList TestFilters::Listed() const
 {
     QStringList names;
-    const auto* list = Find<QComboBox>(X->Main.get(), "cbProfileList");
+    const auto* list = Find<QComboBox>(&X->Main(), "cbProfileList");
     for (int i = 0; i < list->count(); ++i) {
         names << list->itemText(i);
     }
@@ -243,15 +237,15 @@ QList<bool> TestFilters::ProfileControls() const
 {
     QList<bool> enabled;
     for (const char* name : {"cbProfileList", "sbApplyProfile", "sbRemoveProfile", "cbInvert"}) {
-        enabled << Find(X->Main.get(), name)->isEnabled();
+        enabled << Find(&X->Main(), name)->isEnabled();
     }
     return enabled;
 }
 
 void TestFilters::applyProfile()
 {
-    QVERIFY(SaveProfile(X->Store, "Other", {F(0, 0)}));
-    QVERIFY(SaveProfile(X->Store, "Password protected", {F(9, 6)}));
+    QVERIFY(SaveProfile(*X->Store, "Other", {F(0, 0)}));
+    QVERIFY(SaveProfile(*X->Store, "Password protected", {F(9, 6)}));
     OpenMain();
     // Answered favourite with a password, answered without a password rule,
     // never answered favourite, answered with password "0", never answered.
@@ -261,29 +255,31 @@ void TestFilters::applyProfile()
                                                                   {"Delta", false, "0"},
                                                                   {"Unknown", false, ""}};
     for (const auto& [name, favorite, password] : servers) {
-        TGenericServer* record = X->Main->Server(X->Main->AddServer("127.0.0.1", 1, gtQuake3));
-        record->Name = name;
-        record->NoReply = record->Name == "Unknown";
-        record->Favorite = favorite;
-        if (*password) {
-            record->AddRule("password", password);
-        }
+        X->Main().ChangeServer(X->Main().AddServer("127.0.0.1", 1, gtQuake3),
+                               [&](TGenericServer& record) {
+                                   record.Name = name;
+                                   record.NoReply = record.Name == "Unknown";
+                                   record.Favorite = favorite;
+                                   if (*password) {
+                                       record.AddRule("password", password);
+                                   }
+                               });
     }
-    Find<QComboBox>(X->Main.get(), "cbProfileList")->setCurrentIndex(1);
-    Find<QCheckBox>(X->Main.get(), "cbInvert")->setChecked(true);
-    QSignalSpy removed(&X->Main->Model(), &QAbstractItemModel::rowsRemoved);
+    Find<QComboBox>(&X->Main(), "cbProfileList")->setCurrentIndex(1);
+    Find<QCheckBox>(&X->Main(), "cbInvert")->setChecked(true);
+    QSignalSpy removed(&X->Main().Model(), &QAbstractItemModel::rowsRemoved);
     const auto names = [this] {
         QStringList names;
-        for (int row = 0; row < X->Main->ServerCount(); ++row) {
-            names << QString::fromLatin1(X->Main->Server(row)->Name);
+        for (int row = 0; row < X->Main().ServerCount(); ++row) {
+            names << QString::fromLatin1(X->Main().Server(row)->Name);
         }
         return names;
     };
     X->Dialogs.AnswerQuestion(false);
-    Click(X->Main.get(), "sbApplyProfile");
+    Click(&X->Main(), "sbApplyProfile");
     QCOMPARE(names().size(), 5);
     X->Dialogs.AnswerQuestion(true);
-    Click(X->Main.get(), "sbApplyProfile");
+    Click(&X->Main(), "sbApplyProfile");
 
     QCOMPARE(X->Dialogs.Shown().size(), 2);
     QCOMPARE(X->Dialogs.Shown()[1].Title, QString("Confirmation"));
@@ -292,36 +288,33 @@ void TestFilters::applyProfile()
     // answered with them: rows 4, 2 and 0, each its own run in one removal.
     QCOMPARE(names(), (QStringList{"Bravo", "Delta"}));
     QCOMPARE(removed.size(), 3);
-    QCOMPARE(X->Main->StatusText(),
+    QCOMPARE(X->Main().StatusText(),
              QString("Ignored password filter, a queried server is required."));
 }
 
 void TestFilters::profileToolBar()
 {
-    QVERIFY(SaveProfile(X->Store, "Zeta", {F(8, 6)}));
-    QVERIFY(SaveProfile(X->Store, "Alpha", {F(8, 7)}));
+    QVERIFY(SaveProfile(*X->Store, "Zeta", {F(8, 6)}));
+    QVERIFY(SaveProfile(*X->Store, "Alpha", {F(8, 7)}));
     OpenMain();
     QCOMPARE(Listed(), (QStringList{"Zeta", "Alpha"})); // the store's order
     QCOMPARE(ProfileControls(), QList<bool>(4, true));
-    auto* list = Find<QComboBox>(X->Main.get(), "cbProfileList");
+    auto* list = Find<QComboBox>(&X->Main(), "cbProfileList");
     list->setCurrentIndex(1);
-    Click(X->Main.get(), "sbRemoveProfile");
+    Click(&X->Main(), "sbRemoveProfile");
     QCOMPARE(Listed(), QStringList{"Zeta"});
     QCOMPARE(list->currentIndex(), 0);
-    Click(X->Main.get(), "sbRemoveProfile");
+    Click(&X->Main(), "sbRemoveProfile");
     QCOMPARE(ProfileControls(), QList<bool>(4, false));
     QVERIFY(X->Dialogs.Shown().isEmpty()); // removed without a question
 
-    QAction* newFilter = Find<QAction>(X->Main.get(), "miListNewFilter");
-    QVERIFY(!newFilter->isEnabled()); // no filter window given yet
-    X->Main->SetFilterWindow(&X->Filter);
-    newFilter->trigger();
-    QVERIFY(X->Filter.isVisible() && X->Filter.isModal());
+    Find<QAction>(&X->Main(), "miListNewFilter")->trigger();
+    QVERIFY(Filter().isVisible() && Filter().isModal());
     TypeProfileName("Busy servers");
     AddCondition("tsIntegers", 2, "rbIntegerMore", "0");
-    Click(&X->Filter, "sbSaveFilter");
+    Click(&Filter(), "sbSaveFilter");
     QVERIFY(Listed().isEmpty()); // listed once the window closes
-    Click(&X->Filter, "sbBack");
+    Click(&Filter(), "sbBack");
     QCOMPARE(Listed(), QStringList{"Busy servers"});
     QCOMPARE(ProfileControls(), QList<bool>(4, true));
     const QList<TFilterProfile> stored{{"Busy servers", {F(7, 4)}}};
@@ -330,9 +323,9 @@ void TestFilters::profileToolBar()
     QCOMPARE(ReadProfiles(reloaded), stored);
 
     // Shutdown takes the profiles off the list and leaves them stored.
-    X->Main->close();
+    X->Main().close();
     QVERIFY(Listed().isEmpty());
-    QCOMPARE(ReadProfiles(X->Store), stored);
+    QCOMPARE(ReadProfiles(*X->Store), stored);
 }
 
 QTEST_MAIN(TestFilters)

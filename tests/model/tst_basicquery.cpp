@@ -1,7 +1,11 @@
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHostInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+
+#include <algorithm>
 
 #include "fakeudpserver.h"
 #include "rawquery.h"
@@ -24,6 +28,8 @@ private slots:
     void duplicateReplyRaisesNothing();
     void replyFromOtherPortTimesOut();
     void oversizedReplyEndsAsTimeoutThenError();
+    void handlersRunningTheEventLoop_data();
+    void handlersRunningTheEventLoop();
     void decoderErrorEndsRequest();
     void roundTripIsMeasured();
     void sameServerAnsweredInOrder();
@@ -271,6 +277,60 @@ void TestBasicQuery::oversizedReplyEndsAsTimeoutThenError()
     QTRY_COMPARE_WITH_TIMEOUT(events.size(), 2, 3000);
     QCOMPARE(events, QStringList({"timeout 3 5000", "error 0"}));
     QCOMPARE(query.CurrentQueries(), 0);
+}
+
+void TestBasicQuery::handlersRunningTheEventLoop_data()
+{
+    QTest::addColumn<int>("behaviour");
+    QTest::addColumn<int>("timeoutMs");
+    // The time-out of an unreadable reply is raised outside the scan; a scan
+    // that runs inside its handler must not leave the engine holding a
+    // request it removed.
+    QTest::newRow("unreadable reply") << int(TBehaviour::Oversized) << 5000;
+    // Time-outs raised by the scan itself, while datagrams and further scan
+    // ticks arrive inside the handler.
+    QTest::newRow("plain time-outs") << int(TBehaviour::Silent) << 120;
+    QTest::newRow("replies") << int(TBehaviour::Answer) << 5000;
+}
+
+void TestBasicQuery::handlersRunningTheEventLoop()
+{
+    QFETCH(int, behaviour);
+    QFETCH(int, timeoutMs);
+    TFakeUdpServer server;
+    server.SetBehaviour(TBehaviour(behaviour));
+    server.SetResponder([](const QByteArray& request) { return QList<QByteArray>{request}; });
+    TRawQuery query;
+    query.SetMaxQueries(2);
+    query.SetTimeout(std::uint32_t(timeoutMs));
+    query.SetHostname(server.Address());
+    query.SetPort(server.Port());
+    // Every handler pumps the event loop for longer than a scan tick, as a
+    // message box would.
+    const auto pump = [] {
+        QEventLoop loop;
+        QTimer::singleShot(TBasicQuery::ScanInterval + 30, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    QList<std::int32_t> ended;
+    connect(&query, &TBasicQuery::OnTimeout, this, [&](const TBasicData& reply) {
+        ended << reply.Tag;
+        pump();
+    });
+    connect(&query, &TRawQuery::OnComplete, this, [&](const TBasicData& reply) {
+        ended << reply.Tag;
+        pump();
+    });
+    const int count = 5;
+    for (std::int32_t tag = 1; tag <= count; ++tag) {
+        query.Query(tag);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), count, 10000);
+    std::sort(ended.begin(), ended.end());
+    QCOMPARE(ended, (QList<std::int32_t>{1, 2, 3, 4, 5}));
+    QTRY_COMPARE_WITH_TIMEOUT(query.CurrentQueries(), 0, 5000);
+    QCOMPARE(query.WaitingQueries(), 0);
+    QCOMPARE(server.RequestCount(), count);
 }
 
 void TestBasicQuery::decoderErrorEndsRequest()

@@ -30,7 +30,8 @@ public:
     {
         TKind Kind;
         QString Title;
-        QString Text; // the message, prompt or file filter
+        QString Text;    // the message, prompt or file filter
+        QString Initial; // the text box's or file dialog's initial text or path
     };
 
     void AnswerQuestion(bool yes) { Questions_.enqueue(yes); }
@@ -43,40 +44,42 @@ public:
 
     void Information(const QString& title, const QString& text) override
     {
-        Shown_.append({TKind::Information, title, text});
+        Shown_.append({TKind::Information, title, text, QString()});
     }
     void Warning(const QString& title, const QString& text) override
     {
-        Shown_.append({TKind::Warning, title, text});
+        Shown_.append({TKind::Warning, title, text, QString()});
     }
     void Error(const QString& title, const QString& text) override
     {
-        Shown_.append({TKind::Error, title, text});
+        Shown_.append({TKind::Error, title, text, QString()});
     }
     bool Question(const QString& title, const QString& text) override
     {
-        Shown_.append({TKind::Question, title, text});
+        Shown_.append({TKind::Question, title, text, QString()});
         return Next(Questions_, false);
     }
     std::optional<QString> InputText(const QString& title, const QString& prompt,
-                                     const QString&) override
+                                     const QString& initial) override
     {
-        Shown_.append({TKind::InputText, title, prompt});
+        Shown_.append({TKind::InputText, title, prompt, initial});
         return Next(Texts_, std::optional<QString>());
     }
-    QString OpenFileName(const QString& title, const QString& filter, const QString&) override
+    QString OpenFileName(const QString& title, const QString& filter,
+                         const QString& initial) override
     {
-        Shown_.append({TKind::OpenFileName, title, filter});
+        Shown_.append({TKind::OpenFileName, title, filter, initial});
         return Next(FileNames_, QString());
     }
-    QString SaveFileName(const QString& title, const QString& filter, const QString&) override
+    QString SaveFileName(const QString& title, const QString& filter,
+                         const QString& initial) override
     {
-        Shown_.append({TKind::SaveFileName, title, filter});
+        Shown_.append({TKind::SaveFileName, title, filter, initial});
         return Next(FileNames_, QString());
     }
     std::optional<TColor> ChooseColor(const QString& title, const TColor&) override
     {
-        Shown_.append({TKind::ChooseColor, title, QString()});
+        Shown_.append({TKind::ChooseColor, title, QString(), QString()});
         return Next(Colors_, std::optional<TColor>());
     }
 

@@ -15,10 +15,9 @@
 #include "browser/qtdialogs.h"
 #include "core/settings.h"
 #include "core/settingsstore.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
 #include "tools/frmadd.h"
 #include "tools/frmfind.h"
+#include "windowfixture.h"
 
 namespace {
 
@@ -35,20 +34,16 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    TTempAppFolder paths;
-
-    TSettings settings;
-    settings.Change([](TSettingsValues& values) { values.DefaultGameType = 2; });
-    TScriptedDialogs dialogs;
-    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
-    TfrmServerList window(settings, dialogs, store);
-    auto* add = new TfrmAdd(window, settings, dialogs);
-    auto* find = new TfrmFind(window, dialogs);
+    TWindowFixture fixture;
+    fixture.Settings.Change([](TSettingsValues& values) { values.DefaultGameType = 2; });
+    TfrmServerList& window = fixture.Build();
+    TfrmAdd* add = fixture.Windows.Add;
+    TfrmFind* find = fixture.Windows.Find;
     window.move(0, 0);
     window.show();
     for (const char* name : {"Rocket Arena", "Frag Central [CTF]", "Dust Bowl 24/7"}) {
-        window.AddServer(QStringLiteral("10.0.0.1"), 27960, gtQuake3);
-        window.Server(window.ServerCount() - 1)->Name = name;
+        window.ChangeServer(window.AddServer(QStringLiteral("10.0.0.1"), 27960, gtQuake3),
+                            [name](TGenericServer& server) { server.Name = name; });
     }
     Wait(200);
 

@@ -13,10 +13,9 @@
 #include "browser/frmserverlist.h"
 #include "core/settings.h"
 #include "core/settingsstore.h"
-#include "scripteddialogs.h"
-#include "tempappfolder.h"
 #include "tools/frmadd.h"
 #include "tools/frmfind.h"
+#include "windowfixture.h"
 
 using TKind = TScriptedDialogs::TKind;
 
@@ -52,35 +51,29 @@ private:
     }
     QList<int> Selected() const { return Window_->SelectedRows(); }
 
-    std::unique_ptr<TTempAppFolder> Folder_;
-    std::unique_ptr<TSettings> Settings_;
-    std::unique_ptr<TScriptedDialogs> Dialogs_;
-    std::unique_ptr<TFileSettingsStore> Store_;
-    std::unique_ptr<TfrmServerList> Window_;
+    std::unique_ptr<TWindowFixture> X_;
+    TSettings* Settings_ = nullptr;
+    TScriptedDialogs* Dialogs_ = nullptr;
+    TfrmServerList* Window_ = nullptr;
     TfrmAdd* Add_ = nullptr;   // owned by the main window
     TfrmFind* Find_ = nullptr; // owned by the main window
 };
 
 void TestAddFindWindows::init()
 {
-    Folder_ = std::make_unique<TTempAppFolder>();
-    Settings_ = std::make_unique<TSettings>();
-    Dialogs_ = std::make_unique<TScriptedDialogs>();
-    Store_ = std::make_unique<TFileSettingsStore>(TFileSettingsStore::DefaultPath());
-    Window_ = std::make_unique<TfrmServerList>(*Settings_, *Dialogs_, *Store_);
-    Add_ = new TfrmAdd(*Window_, *Settings_, *Dialogs_);
-    Find_ = new TfrmFind(*Window_, *Dialogs_);
+    X_ = std::make_unique<TWindowFixture>();
+    Settings_ = &X_->Settings;
+    Dialogs_ = &X_->Dialogs;
+    Window_ = &X_->Build();
+    Add_ = X_->Windows.Add;
+    Find_ = X_->Windows.Find;
     Window_->show();
-    QVERIFY(QTest::qWaitForWindowActive(Window_.get()));
+    QVERIFY(QTest::qWaitForWindowActive(Window_));
 }
 
 void TestAddFindWindows::cleanup()
 {
-    Window_.reset();
-    Store_.reset();
-    Dialogs_.reset();
-    Settings_.reset();
-    Folder_.reset();
+    X_.reset();
 }
 
 void TestAddFindWindows::menuCommandsOpenToolWindows()
@@ -93,14 +86,14 @@ void TestAddFindWindows::menuCommandsOpenToolWindows()
     QCOMPARE(findServer->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
 
     Add<QLineEdit>("editHostname")->setText("left over");
-    QTest::keyClick(Window_.get(), Qt::Key_Insert);
+    QTest::keyClick(Window_, Qt::Key_Insert);
     QVERIFY(Add_->isVisible() && Add_->windowFlags().testFlag(Qt::Tool));
     QCOMPARE(Add<QLineEdit>("editHostname")->text(), QString());
     QTRY_VERIFY(Add<QLineEdit>("editHostname")->hasFocus());
     // Neither window blocks the main window.
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
 
-    QTest::keyClick(Window_.get(), Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(Window_, Qt::Key_F, Qt::ControlModifier);
     QVERIFY(Find_->isVisible());
     QTRY_VERIFY(Find<QLineEdit>("editFind")->hasFocus());
 }
@@ -200,11 +193,8 @@ void TestAddFindWindows::storedGameTypeComesBack()
     QVERIFY(Window_->close());
 
     // The next start selects it again with its standard port.
-    TSettings settings;
-    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
-    QCOMPARE(store.Load(), TFileSettingsStore::TLoadResult::Loaded);
-    TfrmServerList window(settings, *Dialogs_, store);
-    auto* add = new TfrmAdd(window, settings, *Dialogs_);
+    TfrmServerList& window = X_->Restart();
+    TfrmAdd* add = X_->Windows.Add;
     QCOMPARE(add->findChild<QComboBox*>("cbGameType")->currentIndex(), -1);
     window.show();
     QCOMPARE(add->findChild<QComboBox*>("cbGameType")->currentIndex(), 3);
@@ -246,8 +236,8 @@ void TestAddFindWindows::cancelEscapeAndHelp()
 void TestAddFindWindows::findAndFindNext()
 {
     for (const char* name : {"Alpha One", "beta", "ALPHA two"}) {
-        Window_->AddServer("10.0.0.1", 27960, gtQuake3);
-        Window_->Server(Window_->ServerCount() - 1)->Name = name;
+        Window_->ChangeServer(Window_->AddServer("10.0.0.1", 27960, gtQuake3),
+                              [name](TGenericServer& server) { server.Name = name; });
     }
     Window_->SelectServer(1);
     Command("miOtherFindServer")->trigger();

@@ -69,6 +69,9 @@ bool ReadBoundDocument(const QByteArray& bytes, TDemoFiles& files, QString& erro
                             QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact)));
             return false;
         }
+        const TMasterKind kind = value.toObject().value(u"form").toString() == u"steam"
+                                     ? TMasterKind::Steam
+                                     : TMasterKind::Documented;
         // A game with masters of both kinds gets one menu with both.
         const QString name = GameTypeName(game->Type);
         const auto group =
@@ -84,9 +87,9 @@ bool ReadBoundDocument(const QByteArray& bytes, TDemoFiles& files, QString& erro
                 error = QStringLiteral("two masters of %1 on the host %2").arg(name, host);
                 return false;
             }
-            group->Masters.append({sameHost ? QStringLiteral("localhost") : host, port});
+            group->Masters.append({sameHost ? QStringLiteral("localhost") : host, port, kind});
         } else {
-            files.Masters.append({name, {{host, port}}});
+            files.Masters.append({name, {{host, port, kind}}});
         }
         listed.append(game->Master);
     }

@@ -33,6 +33,19 @@ QByteArray QueryKey(const QByteArray& request)
 
 } // namespace
 
+const char* HLFormName(TSimHLForm form)
+{
+    switch (form) {
+    case TSimHLForm::Old:
+        return "old";
+    case TSimHLForm::Steam:
+        return "steam";
+    case TSimHLForm::Both:
+        return "both";
+    }
+    return "old";
+}
+
 const char* BehaviourName(TSimBehaviour behaviour)
 {
     switch (behaviour) {
@@ -58,6 +71,14 @@ TSimServer::TSimServer(TSimGameState state, TSimBehaviour behaviour,
       Random_(seed), Socket_(new QUdpSocket(this))
 {
     Challenge_ = QByteArray::number(Random_.bounded(100000000, 999999999));
+    // From a generator of its own, so that the server's other draws stay
+    // as they were.
+    QRandomGenerator steam(seed ^ 0x5A2Du);
+    const quint32 challenge = steam.generate();
+    SteamChallenge_ = QByteArray(reinterpret_cast<const char*>(&challenge), 4);
+    if (SteamChallenge_ == "\xFF\xFF\xFF\xFF") {
+        SteamChallenge_[0] = '\x01'; // that one asks for a challenge
+    }
     connect(Socket_, &QUdpSocket::readyRead, this, &TSimServer::ReadPending);
     if (Options_.FullCycleMs > 0 && State_.PlayerCount() > 0) {
         State_.SetMaxPlayers(State_.PlayerCount());
@@ -99,6 +120,12 @@ bool TSimServer::HasConsole() const
 
 QList<QByteArray> TSimServer::Replies(const QByteArray& request)
 {
+    if (State_.Game == gtHalfLife && HLForm_ != TSimHLForm::Old) {
+        QList<QByteArray> steam = SteamReplies(request);
+        if (!steam.isEmpty() || HLForm_ == TSimHLForm::Steam) {
+            return steam;
+        }
+    }
     const QByteArray key = QueryKey(request);
     if (const auto cached = Cache_.constFind(key); cached != Cache_.constEnd()) {
         return {WithRequestKey(*cached, request)};
@@ -151,6 +178,61 @@ QList<QByteArray> TSimServer::Replies(const QByteArray& request)
     }
     Cache_.insert(key, reply);
     return {WithRequestKey(reply, request)};
+}
+
+QByteArray TSimServer::CachedAnswer(const QByteArray& key,
+                                    const std::function<QByteArray()>& encode)
+{
+    auto cached = Cache_.find(key);
+    if (cached == Cache_.end()) {
+        cached = Cache_.insert(key, encode());
+    }
+    return *cached;
+}
+
+QList<QByteArray> TSimServer::SteamReplies(const QByteArray& request)
+{
+    static const QByteArray info = THLSteamInfoQuery::Request();
+    if (request.size() < 5 || !request.startsWith("\xFF\xFF\xFF\xFF")) {
+        return {};
+    }
+    // Keys no request of the old form has: they share the cache, which a
+    // console command empties.
+    QByteArray answer;
+    switch (request[4]) {
+    case 'W': // the separate challenge request of the first Steam years
+        return {EncodeHLChallenge(SteamChallenge_)};
+    case 'T':
+        if (!request.startsWith(info)) {
+            return {};
+        }
+        if (SteamInfoStyle_.Challenge && request.mid(info.size(), 4) != SteamChallenge_) {
+            return {EncodeHLChallenge(SteamChallenge_)};
+        }
+        answer = CachedAnswer("\x01steam-info", [this] {
+            if (SteamInfoStyle_.OldLayout) {
+                return EncodeHLInfo(State_.HLInfo, "127.0.0.1:" + QByteArray::number(Port()));
+            }
+            THLSteamInfo steam = State_.HLSteam;
+            steam.GamePort = Port();
+            return EncodeHLSteamInfo(State_.HLInfo, steam);
+        });
+        break;
+    case 'U':
+    case 'V':
+        if (request.mid(5, 4) != SteamChallenge_) {
+            return {EncodeHLChallenge(SteamChallenge_)};
+        }
+        answer =
+            request[4] == 'U'
+                ? CachedAnswer("\x01steam-players",
+                               [this] { return EncodeHLPlayers(State_.HLPlayers); })
+                : CachedAnswer("\x01steam-rules", [this] { return EncodeHLRules(State_.HLRules); });
+        break;
+    default:
+        return {};
+    }
+    return EncodeHLSplit(answer, ++SplitId_, Options_.HLDatagramSize);
 }
 
 QByteArray TSimServer::WithRequestKey(QByteArray reply, const QByteArray& request) const

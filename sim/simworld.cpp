@@ -162,11 +162,12 @@ void MakeHL(TSimGameState& state, int index, QRandomGenerator& random)
     {
         const char* Dir;
         const char* Description;
+        std::uint16_t AppID;
     };
-    static const TMod mods[] = {{"cstrike", "Counter-Strike"},
-                                {"valve", "Half-Life"},
-                                {"tfc", "Team Fortress Classic"},
-                                {"dod", "Day of Defeat"}};
+    static const TMod mods[] = {{"cstrike", "Counter-Strike", 10},
+                                {"valve", "Half-Life", 70},
+                                {"tfc", "Team Fortress Classic", 20},
+                                {"dod", "Day of Defeat", 30}};
     const TMod& mod = mods[random.bounded(int(std::size(mods)))];
     THLInfo& info = state.HLInfo;
     info.Name = ServerName(index, random);
@@ -207,6 +208,20 @@ void MakeHL(TSimGameState& state, int index, QRandomGenerator& random)
                            {"coop", "0"},
                            {"deathmatch", "1"}};
     state.HLRules.Count = std::int16_t(state.HLRules.Rules.size());
+
+    // Taken from what was drawn already, so that the records of every other
+    // server stay as they were before servers had a Steam form. The game
+    // port is the server's own and is set when its socket is bound.
+    THLSteamInfo& steam = state.HLSteam;
+    steam.AppID = mod.AppID;
+    steam.Bots = std::uint8_t(index % 3 == 0 ? 0 : index % 3);
+    steam.VAC = info.Password ? 0 : 1;
+    steam.Version = "1.1.2.7/Stdio";
+    steam.ExtraData = THLSteamInfo::HasGamePort | THLSteamInfo::HasSteamID |
+                      THLSteamInfo::HasKeywords | THLSteamInfo::HasGameID;
+    steam.SteamID = 90071992547409920ull + std::uint64_t(index);
+    steam.Keywords = info.GameDir + (steam.VAC ? ",secure" : "");
+    steam.GameID = mod.AppID;
 }
 
 void MakeTribes(TSimGameState& state, int index, QRandomGenerator& random)
@@ -495,4 +510,14 @@ void TSimGameState::TakePlayersFrom(const TSimGameState& other)
     TribesWire = other.TribesWire;
     T2Info.Players = other.T2Info.Players;
     T2Info.PlayerCount = other.T2Info.PlayerCount;
+}
+
+int TSimGameState::Quake3Protocol() const
+{
+    return ToIntDef(FindRule(Q3.Rules, "protocol"));
+}
+
+void TSimGameState::SetQuake3Protocol(int protocol)
+{
+    SetRule(Q3.Rules, "protocol", QByteArray::number(protocol));
 }

@@ -109,6 +109,7 @@ QStringList TfrmServerList::LoadMasters()
 {
     const TMasterList masters = ReadMasterList(Store_);
     Masters_->BuildMenu(*miListImport, masters.Games);
+    Masters_->SetQ3Versions(masters.Q3Protocols);
     return masters.InvalidValues;
 }
 

@@ -6,7 +6,8 @@
 #include "browser/serverbrowser.h"
 #include "core/dialogs.h"
 #include "masters/hlmaster.h"
-#include "masters/q3master.h"
+#include "masters/hlsteammaster.h"
+#include "masters/q3multimaster.h"
 #include "masters/t2master.h"
 #include "masters/tribesmaster.h"
 #include "model/networktext.h"
@@ -55,7 +56,10 @@ TMasterRequests::TMasterRequests(TServerBrowser& browser, TDialogs& dialogs, QOb
     HLMaster_ = AddMaster<THLMaster>("HLMaster", gtHalfLife);
     connect(HLMaster_, &THLMaster::OnServer, this,
             [this](const TMasterServer& server) { Receive(gtHalfLife, server); });
-    Q3Master_ = AddMaster<TQ3Master>("Q3Master", gtQuake3);
+    HLSteamMaster_ = AddMaster<THLSteamMaster>("HLSteamMaster", gtHalfLife);
+    connect(HLSteamMaster_, &THLSteamMaster::OnServer, this,
+            [this](const TMasterServer& server) { Receive(gtHalfLife, server); });
+    Q3Master_ = AddMaster<TQ3MultiMaster>("Q3Master", gtQuake3);
     connect(Q3Master_, &TQ3Master::OnServer, this,
             [this](const TMasterServer& server) { Receive(gtQuake3, server); });
     TribesMaster_ = AddMaster<TTribesMaster>("TribesMaster", gtTribes);
@@ -121,6 +125,7 @@ void TMasterRequests::BuildMenu(QMenu& import, const QList<TMasterGame>& games)
         for (qsizetype j = 0; j < masters.size(); ++j) {
             QAction* item = game->addAction(MasterCaption(masters[j]));
             item->setObjectName(QStringLiteral("miMasterServ") + QString::number(j));
+            item->setData(int(masters[j].Kind));
             connect(item, &QAction::triggered, this, [this, item] { OnMasterClick(item); });
         }
     }
@@ -136,10 +141,26 @@ void TMasterRequests::OnMasterClick(QObject* sender)
         return;
     }
     const TMasterTarget target = MasterTargetOf(game->title(), item->text());
-    RequestMaster(target.Host, target.Port, target.Game);
+    const TMasterKind kind = item->data().toInt() == int(TMasterKind::Steam)
+                                 ? TMasterKind::Steam
+                                 : TMasterKind::Documented;
+    RequestMaster(target.Host, target.Port, target.Game, kind);
 }
 
-void TMasterRequests::RequestMaster(const QString& host, int port, TGameType game)
+void TMasterRequests::SetQ3Versions(const QList<int>& versions)
+{
+    QList<std::int32_t> usable;
+    for (int version : versions) {
+        if (version > 0 && !usable.contains(version)) {
+            usable.append(version);
+        }
+    }
+    if (!usable.isEmpty()) {
+        Q3Master_->SetVersions(usable);
+    }
+}
+
+void TMasterRequests::RequestMaster(const QString& host, int port, TGameType game, TMasterKind kind)
 {
     const TMasterTexts* texts = TextsOf(game);
     if (!texts) {
@@ -155,10 +176,13 @@ void TMasterRequests::RequestMaster(const QString& host, int port, TGameType gam
     TMaster* master = nullptr;
     switch (game) {
     case gtHalfLife:
-        master = HLMaster_;
+        if (kind == TMasterKind::Steam) {
+            master = HLSteamMaster_;
+        } else {
+            master = HLMaster_;
+        }
         break;
     case gtQuake3:
-        Q3Master_->SetVersion(48);
         master = Q3Master_;
         break;
     case gtTribes:

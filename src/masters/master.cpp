@@ -110,6 +110,11 @@ void TMaster::Expire()
     }
     // Set before the event, so that a handler that asks again starts clean.
     Expired_ = true;
+    RequestTimedOut();
+}
+
+void TMaster::RequestTimedOut()
+{
     emit OnTimeout();
 }
 

@@ -84,6 +84,11 @@ protected:
     // was checked) and raises the subclass's events.
     virtual void ProcessReply(QByteArrayView data) = 0;
 
+    // The time-out ran out before the current request's first datagram
+    // (Expired is set). Raises OnTimeout; a subclass that asks in several
+    // steps may go on with its next step instead.
+    virtual void RequestTimedOut();
+
 private:
     // Applies the time-out and prefix rules to one incoming datagram.
     void DatagramReceived(const TDatagram& datagram);

@@ -15,6 +15,10 @@ struct TMasterServer
     friend bool operator==(const TMasterServer&, const TMasterServer&) = default;
 };
 
+// The server's address and port as one number, for sets of servers; 0 for
+// an address that is not four dotted decimal parts.
+std::uint64_t MasterServerKey(const TMasterServer& server);
+
 enum class TPortOrder
 {
     BigEndian,

@@ -102,9 +102,15 @@ TComponent* TMasterRequests::AddMaster(const char* name, TGameType game)
                          QLatin1String(TextsOf(game)->OddMaster) +
                          QStringLiteral(" Master server. Aborted request."));
     });
-    // The count restarts when a request has left; one that could not be
-    // sent (its name does not resolve) leaves the count of the last answer.
-    connect(master, &TMaster::RequestSent, this, [this] { Received_ = 0; });
+    // The count restarts when an import's first request has left (a paged or
+    // multi-version master sends several); one that could not be sent (its
+    // name does not resolve) leaves the count of the last answer.
+    connect(master, &TMaster::RequestSent, this, [this] {
+        if (NewImport_) {
+            NewImport_ = false;
+            Received_ = 0;
+        }
+    });
     // A master that cannot be asked (its name does not resolve) is an error
     // the user sees in a message box; the program carries on.
     connect(master, &TMaster::OnError, this, [this](const QString& message) {
@@ -170,6 +176,7 @@ void TMasterRequests::RequestMaster(const QString& host, int port, TGameType gam
     }
     // The servers of an earlier answer still count for it.
     AddPending();
+    NewImport_ = true;
     Browser_.ShowStatus(QStringLiteral("Asking ") + host + QLatin1Char(':') +
                         QString::number(port) + QStringLiteral(" for ") +
                         QLatin1String(texts->Servers) + QStringLiteral(" servers..."));

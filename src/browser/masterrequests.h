@@ -101,5 +101,6 @@ private:
     QList<TPending> Pending_;
     qsizetype Next_ = 0;
     int Received_ = 0;
+    bool NewImport_ = false; // no request of the import asked last has left yet
     QTimer SliceTimer_;
 };

@@ -1,6 +1,7 @@
 #include "masters/hlsteammaster.h"
 
 #include "masters/hlmaster.h"
+#include "model/replybuffer.h"
 
 void THLSteamMaster::Request()
 {
@@ -36,7 +37,17 @@ QByteArray THLSteamMaster::AddressText(const TMasterServer& server)
 
 QList<TMasterServer> THLSteamMaster::Decode(QByteArrayView data)
 {
-    return THLMaster::Decode(data);
+    // The entries of the documented master, but the end entry 0.0.0.0:0
+    // stays: it tells a complete list from one cut short.
+    QList<TMasterServer> servers;
+    servers.reserve(data.size() / 6);
+    TReplyCursor cursor(data);
+    for (TMasterServer server; ReadMasterServer(cursor, TPortOrder::BigEndian, server);) {
+        if (IsListedServer(server) || IsEndOfList(server)) {
+            servers.append(server);
+        }
+    }
+    return servers;
 }
 
 void THLSteamMaster::ProcessReply(QByteArrayView data)

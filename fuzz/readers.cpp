@@ -4,6 +4,7 @@
 
 #include "core/genericfilter.h"
 #include "core/masterlist.h"
+#include "core/remoteconsole.h"
 #include "core/serverlistfile.h"
 #include "core/serverresults.h"
 #include "core/settings.h"
@@ -237,6 +238,33 @@ bool FilterProfile(QByteArrayView data)
     return true;
 }
 
+// A console reply gives a challenge, lines or nothing, each made of the
+// datagram's own bytes; a challenge has no control bytes at its ends.
+bool ConsoleReply(QByteArrayView data)
+{
+    const TConsoleReply reply = ReadConsoleReply(data);
+    const QByteArrayView challenge = reply.Challenge;
+    if (reply.Kind != TConsoleReply::TKind::Challenge && !challenge.isEmpty()) {
+        return false;
+    }
+    if (!challenge.isEmpty() && (quint8(challenge.front()) <= 32 ||
+                                 quint8(challenge.back()) <= 32 || !data.contains(challenge))) {
+        return false;
+    }
+    if (reply.Kind != TConsoleReply::TKind::Lines && !reply.Lines.isEmpty()) {
+        return false;
+    }
+    qsizetype bytes = 0;
+    for (const QByteArray& line : reply.Lines) {
+        bytes += line.size();
+        if (!data.contains(line)) {
+            return false;
+        }
+        TextOfBytes(line);
+    }
+    return bytes <= data.size();
+}
+
 constexpr TFuzzReader kReaders[] = {
     {"q3a_status", Q3AStatus},
     {"q2_status", Q2Status},
@@ -254,6 +282,7 @@ constexpr TFuzzReader kReaders[] = {
     {"server_list_file", ServerListFile},
     {"settings_file", SettingsFile},
     {"filter_profile", FilterProfile},
+    {"console_reply", ConsoleReply},
 };
 
 } // namespace

@@ -6,7 +6,8 @@
 
 // Every reader of bytes that come from outside the program, as one function
 // each: the game servers' replies, the masters' answers, the server list
-// file, the settings file and the filter profiles. A reader takes any bytes,
+// file, the settings file, the filter profiles and the remote console's
+// replies. A reader takes any bytes,
 // goes on with what it read the way the program does (a reply into a list
 // row, a profile into its verdicts), and checks what must hold whatever the
 // bytes were. It returns false when something does not hold; a crash, a read
@@ -15,8 +16,6 @@
 // The fuzz targets run them under libFuzzer; tests/fuzz runs every input that
 // ever failed (kept under tests/data/fuzz/<name>/) and the seeds.
 //
-// The remote consoles' replies get a reader here when the remote console
-// lands, with its own fuzz target.
 struct TFuzzReader
 {
     const char* Name;

@@ -17,6 +17,7 @@
 #include "masters/t2master.h"
 #include "masters/tribesmaster.h"
 #include "simworld.h"
+#include "wire/consolewire.h"
 #include "wire/masterwire.h"
 
 namespace {
@@ -195,6 +196,13 @@ QList<QByteArray> FuzzSeeds(QByteArrayView reader)
     }
     if (reader == "filter_profile") {
         return Profiles();
+    }
+    if (reader == "console_reply") {
+        return {EncodeHLChallengeReply("3141592653"),
+                EncodeHLConsoleOutput("hostname: Sim\nplayers : 3 active (16 max)\n"),
+                EncodeHLConsoleOutput(QByteArray(2, '\0')),
+                EncodeHLLogLine("L 12/06/2026 - 20:00:00:", "\"Ann<1><STEAM_0:1><>\" say \"hi\""),
+                EncodeQ3ConsoleOutput("map: q3dm17\nnum score ping name\n")};
     }
     return {};
 }

@@ -59,6 +59,31 @@ TConsoleTarget ConsoleTarget(const QString& box, TConsoleKind kind)
     return target;
 }
 
+TConsoleReply ReadConsoleReply(QByteArrayView datagram)
+{
+    TConsoleReply reply;
+    const QByteArray data = datagram.toByteArray();
+    if (LeftOf(data, kChallengeReply.size()) == kChallengeReply) {
+        reply.Kind = TConsoleReply::TKind::Challenge;
+        reply.Challenge = StripControls(data.sliced(kChallengeReply.size()));
+    } else if (LeftOf(data, kHLOutput.size()) == kHLOutput) {
+        QByteArray rest = data;
+        CutLeft(rest, kHLOutput.size());
+        // Output without a line end shows nothing, except the end of a
+        // command's output.
+        reply.Kind = !rest.contains('\n') && rest == QByteArray(2, '\0')
+                         ? TConsoleReply::TKind::Done
+                         : TConsoleReply::TKind::Lines;
+        while (rest.contains('\n')) {
+            reply.Lines.append(NextToken(rest, '\n'));
+        }
+    } else if (LeftOf(data, kQ3Output.size()) == kQ3Output) {
+        reply.Kind = TConsoleReply::TKind::Lines;
+        reply.Lines.append(StripControls(data.sliced(kQ3Output.size())));
+    }
+    return reply;
+}
+
 QByteArray HLChallengeRequest()
 {
     return kOob + "challenge rcon\n";
@@ -233,26 +258,23 @@ void TRemoteConsole::Received(const TDatagram& datagram)
     if (datagram.Address != HL_.Address && datagram.Address != Q3_.Address) {
         return;
     }
-    const QByteArray& data = datagram.Data;
-    if (LeftOf(data, kChallengeReply.size()) == kChallengeReply) {
-        Challenge_ = StripControls(data.sliced(kChallengeReply.size()));
+    const TConsoleReply reply = ReadConsoleReply(datagram.Data);
+    switch (reply.Kind) {
+    case TConsoleReply::TKind::Challenge:
+        Challenge_ = reply.Challenge;
         emit Message(QStringLiteral("Received Challenge ID (%1).").arg(ShownText(Challenge_)),
                      TConsoleTone::Note);
-    } else if (LeftOf(data, kHLOutput.size()) == kHLOutput) {
-        QByteArray rest = data;
-        CutLeft(rest, kHLOutput.size());
-        if (!rest.contains('\n')) {
-            if (rest == QByteArray(2, '\0')) {
-                emit Message(Sender(datagram) + QStringLiteral("Done."), TConsoleTone::Output);
-            }
-        }
-        while (rest.contains('\n')) {
-            const QByteArray line = NextToken(rest, '\n');
+        break;
+    case TConsoleReply::TKind::Done:
+        emit Message(Sender(datagram) + QStringLiteral("Done."), TConsoleTone::Output);
+        break;
+    case TConsoleReply::TKind::Lines:
+        for (const QByteArray& line : reply.Lines) {
             emit Message(Sender(datagram) + ShownText(line), TConsoleTone::Output);
         }
-    } else if (LeftOf(data, kQ3Output.size()) == kQ3Output) {
-        emit Message(Sender(datagram) + ShownText(StripControls(data.sliced(kQ3Output.size()))),
-                     TConsoleTone::Output);
+        break;
+    case TConsoleReply::TKind::Other:
+        break;
     }
     PassPending();
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,25 @@ struct TConsoleTarget
     bool Valid = false;
 };
 TConsoleTarget ConsoleTarget(const QString& box, TConsoleKind kind);
+
+// What one datagram from an administered server says: a Half-Life challenge
+// (without the control bytes at its ends), console lines as the server sent
+// them, Half-Life's "Done." (an output of two zero bytes), or nothing the
+// console knows.
+struct TConsoleReply
+{
+    enum class TKind
+    {
+        Other,
+        Challenge,
+        Lines,
+        Done,
+    };
+    TKind Kind = TKind::Other;
+    QByteArray Challenge;
+    QList<QByteArray> Lines;
+};
+TConsoleReply ReadConsoleReply(QByteArrayView datagram);
 
 // The datagrams a remote console sends.
 QByteArray HLChallengeRequest();

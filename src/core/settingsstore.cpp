@@ -316,7 +316,11 @@ void KeyFromJson(const QJsonObject& object, TKey& key, const QStringList& path, 
             problem = ValueFromJson(entry, value);
         }
         if (problem.isEmpty()) {
+            // An entry of the file never replaces another entry of the file
+            // kept aside under the same name: both are written back.
+            const QJsonArray kept = key.RawValues;
             key.Set(name.toString(), value);
+            key.RawValues = kept;
         } else {
             key.RawValues.append(item);
             problems
@@ -340,7 +344,10 @@ void KeyFromJson(const QJsonObject& object, TKey& key, const QStringList& path, 
             continue;
         }
         const QString name = child.value(QLatin1String("name")).toString();
-        KeyFromJson(child, key.AddChild(name), path + QStringList{name}, depth + 1, problems);
+        const QJsonArray kept = key.RawKeys;
+        TKey& added = key.AddChild(name);
+        key.RawKeys = kept;
+        KeyFromJson(child, added, path + QStringList{name}, depth + 1, problems);
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "masters/hlsteammaster.h"
+
 namespace {
 
 void AppendEntry(QByteArray& out, const TMasterServer& server, bool portBigEndian)
@@ -168,7 +170,7 @@ QByteArray EncodeHLSteamMasterAnswer(const QList<TMasterServer>& servers,
     qsizetype from = 0;
     for (qsizetype i = 0; i < servers.size(); ++i) {
         const TMasterServer& server = servers[i];
-        if (lastAddress == server.IP.toLatin1() + ':' + QByteArray::number(server.Port)) {
+        if (lastAddress == THLSteamMaster::AddressText(server)) {
             from = i + 1;
             break;
         }

@@ -1,8 +1,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-#include <QHeaderView>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>

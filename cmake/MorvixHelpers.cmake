@@ -10,12 +10,13 @@ function(morvix_add_library layer)
     target_link_libraries(${target} PUBLIC ${ARG_LIBS})
 endfunction()
 
-# morvix_add_test(<name> SOURCES ... LIBS ... [GUI])
+# morvix_add_test(<name> SOURCES ... LIBS ... [TIMEOUT s] [ENV VAR=VALUE ...])
 # One Qt Test executable per test file, registered with ctest. Every test runs
 # with the offscreen platform and a private, empty HOME and XDG folders so that
-# no test ever reads or writes the developer's own settings.
+# no test ever reads or writes the developer's own settings; ENV adds to that
+# test's environment.
 function(morvix_add_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test morvix_testsupport ${ARG_LIBS})
     add_test(NAME ${name} COMMAND ${name})
@@ -23,9 +24,10 @@ function(morvix_add_test name)
         set(ARG_TIMEOUT 120)
     endif()
     set(home ${CMAKE_CURRENT_BINARY_DIR}/home-${name})
-    set_tests_properties(${name} PROPERTIES
-        TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/.config;XDG_DATA_HOME=${home}/.local/share;XDG_CACHE_HOME=${home}/.cache;QT_LOGGING_RULES=qt.qpa.*=false")
+    set(env QT_QPA_PLATFORM=offscreen HOME=${home} XDG_CONFIG_HOME=${home}/.config
+            XDG_DATA_HOME=${home}/.local/share XDG_CACHE_HOME=${home}/.cache
+            QT_LOGGING_RULES=qt.qpa.*=false ${ARG_ENV})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()
 
 # morvix_add_bench(<name> SOURCES ... LIBS ...)

@@ -66,12 +66,20 @@ if ! start_sim --master-port hl=27010 --master-port q3=27950 --master-port tribe
 fi
 
 build/sim/morvix-demo-setup --list "$demo/program/morvix.dat" "$demo/sim.json"
+# The first answering server of a game that has a remote console.
+console_of() {
+    awk -v game="\"$1\"," '/"behaviour"/ {b = $2} /"console"/ {c = $2} /"game"/ {g = $2}
+        /"port"/ && b == "\"answer\"," && c == "true," && g == game {
+            gsub(/[^0-9]/, "", $2); print "127.0.0.1:" $2; exit }' "$demo/sim.json"
+}
 cat <<EOF
 
 Morvix demo: $(grep -c '"behaviour"' "$demo/sim.json") simulated servers on 127.0.0.1, in $demo
 The servers of the games without a master are already in the list. Import the
 others with the menu items above, then Query > All (Ctrl+A). Close Morvix
 (File > Exit) to end the demo: the simulator stops and the folder is removed.
+Remote console (Other > Admin tools > Remote console), password "secret":
+Quake 3 console at $(console_of q3), Half-Life console at $(console_of hl).
 
 EOF
 # Waited for in the background, so that an interrupted demo ends Morvix too.

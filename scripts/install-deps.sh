@@ -7,8 +7,9 @@ packages=(
   cmake ninja-build g++ clang-format
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins fonts-dejavu-core
   qt6-multimedia-dev qt6-webengine-dev
-  libmspack-dev
+  libmspack-dev gcab mscompress
   xdg-utils
+  clang libclang-rt-dev
   xvfb xauth
   qstat jq time
 )

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/masterlist.h"
@@ -68,7 +69,28 @@ bool ReadBoundDocument(const QByteArray& bytes, TDemoFiles& files, QString& erro
                             QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact)));
             return false;
         }
-        files.Masters.append({GameTypeName(game->Type), {{host, port}}});
+        const TMasterKind kind = value.toObject().value(u"form").toString() == u"steam"
+                                     ? TMasterKind::Steam
+                                     : TMasterKind::Documented;
+        // A game with masters of both kinds gets one menu with both.
+        const QString name = GameTypeName(game->Type);
+        const auto group =
+            std::find_if(files.Masters.begin(), files.Masters.end(),
+                         [&](const TMasterGame& known) { return known.Name == name; });
+        if (group != files.Masters.end()) {
+            // The store names a game's masters by host, so the second one on
+            // this machine goes by its other name.
+            const bool sameHost =
+                std::any_of(group->Masters.cbegin(), group->Masters.cend(),
+                            [&](const TMasterEntry& known) { return known.Host == host; });
+            if (sameHost && host != u"127.0.0.1") {
+                error = QStringLiteral("two masters of %1 on the host %2").arg(name, host);
+                return false;
+            }
+            group->Masters.append({sameHost ? QStringLiteral("localhost") : host, port, kind});
+        } else {
+            files.Masters.append({name, {{host, port, kind}}});
+        }
         listed.append(game->Master);
     }
     for (const QJsonValue& value : document.object().value(u"servers").toArray()) {

@@ -3,6 +3,8 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
+#include "masters/hlsteammaster.h"
+#include "model/replybuffer.h"
 #include "wire/masterwire.h"
 
 TSimMaster::TSimMaster(TMasterProtocol protocol, QList<TMasterServer> servers, QObject* parent)
@@ -42,8 +44,50 @@ std::uint16_t TSimMaster::Port() const
     return Socket_->localPort();
 }
 
-QList<QByteArray> TSimMaster::Answer(const QByteArray& request) const
+void TSimMaster::SetHLSteam(qsizetype pageSize)
 {
+    SteamPageSize_ = qBound<qsizetype>(1, pageSize, HLSteamMasterPageSize);
+    SteamIndex_.clear();
+    for (qsizetype i = 0; i < Servers_.size(); ++i) {
+        SteamIndex_.insert(THLSteamMaster::AddressText(Servers_[i]), i);
+    }
+}
+
+void TSimMaster::SetProtocols(const QList<int>& protocols)
+{
+    Protocols_ = protocols;
+    ByVersion_.clear();
+}
+
+QList<QByteArray> TSimMaster::Answer(const QByteArray& request)
+{
+    if (Protocol_ == TMasterProtocol::HalfLife && IsHLSteam()) {
+        THLSteamMasterRequest asked;
+        if (!ParseHLSteamMasterRequest(request, asked)) {
+            return {};
+        }
+        // An address it does not know, 0.0.0.0:0 among them, starts the list.
+        const qsizetype from = SteamIndex_.value(asked.LastAddress, -1) + 1;
+        const qsizetype end = qMin(Servers_.size(), from + SteamPageSize_);
+        return {EncodeHLSteamMasterPage(Servers_.mid(from, end - from), end == Servers_.size())};
+    }
+    static const QByteArray getservers("\xFF\xFF\xFF\xFFgetservers ");
+    if (Protocol_ == TMasterProtocol::Quake3 && !Protocols_.isEmpty() &&
+        request.startsWith(getservers)) {
+        const int version = ToIntDef(request.mid(getservers.size()).split(' ').value(0), -1);
+        auto found = ByVersion_.find(version);
+        if (found == ByVersion_.end()) {
+            QList<TMasterServer> listed;
+            for (qsizetype i = 0; i < Servers_.size(); ++i) {
+                if (Protocols_.value(i) == version) {
+                    listed.append(Servers_[i]);
+                }
+            }
+            found = ByVersion_.insert(version, EncodeQ3MasterList(listed));
+        }
+        return *found;
+    }
+
     // Each protocol's list request, by its first bytes (Half-Life clients
     // ask with "c", later ones with "1" and a region).
     bool asks = false;
@@ -76,6 +120,7 @@ void TSimMaster::ReadPending()
         const QList<QByteArray> answer = Answer(datagram.data());
         if (!answer.isEmpty()) {
             ++Requests_;
+            LastRequest_ = datagram.data();
         }
         for (const QByteArray& part : answer) {
             Socket_->writeDatagram(part, datagram.senderAddress(),

@@ -33,6 +33,19 @@ QByteArray QueryKey(const QByteArray& request)
 
 } // namespace
 
+const char* HLFormName(TSimHLForm form)
+{
+    switch (form) {
+    case TSimHLForm::Old:
+        return "old";
+    case TSimHLForm::Steam:
+        return "steam";
+    case TSimHLForm::Both:
+        return "both";
+    }
+    return "old";
+}
+
 const char* BehaviourName(TSimBehaviour behaviour)
 {
     switch (behaviour) {
@@ -58,7 +71,32 @@ TSimServer::TSimServer(TSimGameState state, TSimBehaviour behaviour,
       Random_(seed), Socket_(new QUdpSocket(this))
 {
     Challenge_ = QByteArray::number(Random_.bounded(100000000, 999999999));
+    // From a generator of its own, so that the server's other draws stay
+    // as they were.
+    QRandomGenerator steam(seed ^ 0x5A2Du);
+    const quint32 challenge = steam.generate();
+    SteamChallenge_ = QByteArray(reinterpret_cast<const char*>(&challenge), 4);
+    if (SteamChallenge_ == "\xFF\xFF\xFF\xFF") {
+        SteamChallenge_[0] = '\x01'; // that one asks for a challenge
+    }
     connect(Socket_, &QUdpSocket::readyRead, this, &TSimServer::ReadPending);
+    if (Options_.FullCycleMs > 0 && State_.PlayerCount() > 0) {
+        State_.SetMaxPlayers(State_.PlayerCount());
+        Full_ = State_;
+        auto* cycle = new QTimer(this);
+        connect(cycle, &QTimer::timeout, this, &TSimServer::TogglePlayer);
+        cycle->start(Options_.FullCycleMs);
+    }
+}
+
+void TSimServer::TogglePlayer()
+{
+    PlayerAway_ = !PlayerAway_;
+    State_.TakePlayersFrom(Full_);
+    if (PlayerAway_) {
+        State_.DropPlayer();
+    }
+    Cache_.clear();
 }
 
 bool TSimServer::Bind(std::uint16_t port)
@@ -82,6 +120,12 @@ bool TSimServer::HasConsole() const
 
 QList<QByteArray> TSimServer::Replies(const QByteArray& request)
 {
+    if (State_.Game == gtHalfLife && HLForm_ != TSimHLForm::Old) {
+        QList<QByteArray> steam = SteamReplies(request);
+        if (!steam.isEmpty() || HLForm_ == TSimHLForm::Steam) {
+            return steam;
+        }
+    }
     const QByteArray key = QueryKey(request);
     if (const auto cached = Cache_.constFind(key); cached != Cache_.constEnd()) {
         return {WithRequestKey(*cached, request)};
@@ -134,6 +178,61 @@ QList<QByteArray> TSimServer::Replies(const QByteArray& request)
     }
     Cache_.insert(key, reply);
     return {WithRequestKey(reply, request)};
+}
+
+QByteArray TSimServer::CachedAnswer(const QByteArray& key,
+                                    const std::function<QByteArray()>& encode)
+{
+    auto cached = Cache_.find(key);
+    if (cached == Cache_.end()) {
+        cached = Cache_.insert(key, encode());
+    }
+    return *cached;
+}
+
+QList<QByteArray> TSimServer::SteamReplies(const QByteArray& request)
+{
+    static const QByteArray info = THLSteamInfoQuery::Request();
+    if (request.size() < 5 || !request.startsWith("\xFF\xFF\xFF\xFF")) {
+        return {};
+    }
+    // Keys no request of the old form has: they share the cache, which a
+    // console command empties.
+    QByteArray answer;
+    switch (request[4]) {
+    case 'W': // the separate challenge request of the first Steam years
+        return {EncodeHLChallenge(SteamChallenge_)};
+    case 'T':
+        if (!request.startsWith(info)) {
+            return {};
+        }
+        if (SteamInfoStyle_.Challenge && request.mid(info.size(), 4) != SteamChallenge_) {
+            return {EncodeHLChallenge(SteamChallenge_)};
+        }
+        answer = CachedAnswer("\x01steam-info", [this] {
+            if (SteamInfoStyle_.OldLayout) {
+                return EncodeHLInfo(State_.HLInfo, "127.0.0.1:" + QByteArray::number(Port()));
+            }
+            THLSteamInfo steam = State_.HLSteam;
+            steam.GamePort = Port();
+            return EncodeHLSteamInfo(State_.HLInfo, steam);
+        });
+        break;
+    case 'U':
+    case 'V':
+        if (request.mid(5, 4) != SteamChallenge_) {
+            return {EncodeHLChallenge(SteamChallenge_)};
+        }
+        answer =
+            request[4] == 'U'
+                ? CachedAnswer("\x01steam-players",
+                               [this] { return EncodeHLPlayers(State_.HLPlayers); })
+                : CachedAnswer("\x01steam-rules", [this] { return EncodeHLRules(State_.HLRules); });
+        break;
+    default:
+        return {};
+    }
+    return EncodeHLSplit(answer, ++SplitId_, Options_.HLDatagramSize);
 }
 
 QByteArray TSimServer::WithRequestKey(QByteArray reply, const QByteArray& request) const
@@ -236,7 +335,17 @@ bool TSimServer::HandleConsole(const QByteArray& datagram, const QHostAddress& f
     }
     output = command.Password == Options_.RconPassword ? RunConsole(command.Command)
                                                        : QByteArray("Bad rconpassword.\n");
-    Send(EncodeQ3ConsoleOutput(output), from, port);
+    // Long output goes out in pieces, each ending at a line end where one fits.
+    const qsizetype chunk = qMax(1, Options_.ConsoleChunk);
+    do {
+        qsizetype size = qMin(chunk, output.size());
+        if (size < output.size()) {
+            const qsizetype lineEnd = output.lastIndexOf('\n', size - 1);
+            size = lineEnd >= 0 ? lineEnd + 1 : size;
+        }
+        Send(EncodeQ3ConsoleOutput(output.first(size)), from, port);
+        output.remove(0, size);
+    } while (!output.isEmpty());
     return true;
 }
 

@@ -72,8 +72,24 @@ QString SimUsage()
         "  --late-ms MS            delay of late servers' answers (default 3000)\n"
         "  --rcon-password TEXT    password of the Half-Life and Quake 3 consoles\n"
         "                          (default secret)\n"
-        "  --master-port GAME=PORT fixed port of the hl, q3, tribes or t2 master (repeatable;\n"
+        "  --master-port GAME=PORT fixed port of the hl, q3, tribes or t2 master, or of\n"
+        "                          the Steam-kind Half-Life master as hl-steam (repeatable;\n"
         "                          default any free port)\n"
+        "  --full-cycle-ms MS      servers with players start full; every MS ms the last\n"
+        "                          player leaves or comes back (default 0: never)\n"
+        "  --hl-form FORM          queries the Half-Life servers answer: old (\"details\",\n"
+        "                          \"players\", \"rules\"), steam (the Steam form with its\n"
+        "                          challenge), both, or mixed (the three in turn); default old\n"
+        "  --hl-datagram-size N    Steam-form answers longer than N bytes are split into\n"
+        "                          several datagrams (100 to 1400, default 1400)\n"
+        "  --hl-master KIND        Half-Life master: old, steam (the batch request with\n"
+        "                          paging) or both; default old\n"
+        "  --hl-master-page N      servers per page of the Steam-kind master (1 to 231,\n"
+        "                          default 231)\n"
+        "  --q3-protocols LIST     protocol versions of the Quake 3 servers, in turn (for\n"
+        "                          example 48,68,71); the master then lists only the\n"
+        "                          servers of the version asked. Default: all report 68\n"
+        "                          and the master lists every server for any version\n"
         "  --duration SECONDS      stop after this many seconds\n"
         "  --help                  show this text\n");
 }
@@ -94,8 +110,10 @@ bool ParseSimArguments(const QStringList& arguments, TSimConfig& config, QString
             return true;
         }
         static const QStringList known = {
-            "--servers", "--games",   "--count",         "--seed",        "--mix",
-            "--loss",    "--late-ms", "--rcon-password", "--master-port", "--duration"};
+            "--servers",     "--games",          "--count",        "--seed",
+            "--mix",         "--loss",           "--late-ms",      "--rcon-password",
+            "--master-port", "--duration",       "--hl-form",      "--hl-datagram-size",
+            "--hl-master",   "--hl-master-page", "--q3-protocols", "--full-cycle-ms"};
         if (!known.contains(option)) {
             error = option.startsWith(u"--")
                         ? QStringLiteral("unknown option '%1'").arg(option)
@@ -179,6 +197,15 @@ bool ParseSimArguments(const QStringList& arguments, TSimConfig& config, QString
             }
         } else if (option == u"--rcon-password") {
             config.ServerOptions.RconPassword = value.toLatin1();
+        } else if (option == u"--master-port" && SplitPair(value, name, number) &&
+                   name == u"hl-steam") {
+            if (!ParseCount(number, 1, 65535, n)) {
+                error = QStringLiteral("--master-port takes hl-steam=PORT with a port from 1 to "
+                                       "65535, not '%1'")
+                            .arg(value);
+                return false;
+            }
+            config.HLSteamMasterPort = std::uint16_t(n);
         } else if (option == u"--master-port") {
             const TGameInfo* game = SplitPair(value, name, number) ? GameInfoByName(name) : nullptr;
             if (!game || game->Master == TMasterProtocol::None ||
@@ -189,6 +216,59 @@ bool ParseSimArguments(const QStringList& arguments, TSimConfig& config, QString
                 return false;
             }
             config.MasterPorts[game->Master] = std::uint16_t(n);
+        } else if (option == u"--full-cycle-ms") {
+            if (!ParseCount(value, 0, 3600000, config.ServerOptions.FullCycleMs)) {
+                error = QStringLiteral("--full-cycle-ms takes milliseconds, not '%1'").arg(value);
+                return false;
+            }
+        } else if (option == u"--hl-form") {
+            static const QMap<QString, QList<TSimHLForm>> forms = {
+                {"old", {TSimHLForm::Old}},
+                {"steam", {TSimHLForm::Steam}},
+                {"both", {TSimHLForm::Both}},
+                {"mixed", {TSimHLForm::Old, TSimHLForm::Steam, TSimHLForm::Both}}};
+            if (!forms.contains(value)) {
+                error = QStringLiteral("--hl-form takes old, steam, both or mixed, not '%1'")
+                            .arg(value);
+                return false;
+            }
+            config.HLForms = forms[value];
+        } else if (option == u"--hl-datagram-size") {
+            if (!ParseCount(value, 100, 1400, n)) {
+                error = QStringLiteral("--hl-datagram-size takes bytes from 100 to 1400, not '%1'")
+                            .arg(value);
+                return false;
+            }
+            config.ServerOptions.HLDatagramSize = n;
+        } else if (option == u"--hl-master") {
+            if (value != u"old" && value != u"steam" && value != u"both") {
+                error = QStringLiteral("--hl-master takes old, steam or both, not '%1'").arg(value);
+                return false;
+            }
+            config.HLOldMaster = value != u"steam";
+            config.HLSteamMaster = value != u"old";
+        } else if (option == u"--hl-master-page") {
+            if (!ParseCount(value, 1, 231, n)) {
+                error = QStringLiteral("--hl-master-page takes a number from 1 to 231, not '%1'")
+                            .arg(value);
+                return false;
+            }
+            config.HLSteamPageSize = n;
+        } else if (option == u"--q3-protocols") {
+            config.Q3Protocols.clear();
+            for (const QString& part : value.split(u',', Qt::SkipEmptyParts)) {
+                if (!ParseCount(part.trimmed(), 1, 999, n)) {
+                    error = QStringLiteral("--q3-protocols takes versions from 1 to 999 separated "
+                                           "by commas, not '%1'")
+                                .arg(value);
+                    return false;
+                }
+                config.Q3Protocols.append(n);
+            }
+            if (config.Q3Protocols.isEmpty()) {
+                error = QStringLiteral("--q3-protocols needs at least one version");
+                return false;
+            }
         } else if (option == u"--duration") {
             if (!ParseCount(value, 1, 365 * 24 * 3600, config.DurationSeconds)) {
                 error =
@@ -237,9 +317,18 @@ bool TSimulator::Start(QString& error)
     for (auto it = Config_.Servers.cbegin(); it != Config_.Servers.cend(); ++it) {
         for (int i = 0; i < it.value(); ++i) {
             TSimGameState state = MakeSimServer(it.key(), i, random);
+            if (it.key() == gtQuake3 && !Config_.Q3Protocols.isEmpty()) {
+                state.SetQuake3Protocol(Config_.Q3Protocols[i % Config_.Q3Protocols.size()]);
+            }
             const TSimBehaviour behaviour = DrawBehaviour(random);
             auto* server = new TSimServer(std::move(state), behaviour, Config_.ServerOptions,
                                           random.generate(), this);
+            if (it.key() == gtHalfLife && !Config_.HLForms.isEmpty()) {
+                server->SetHLForm(Config_.HLForms[i % Config_.HLForms.size()]);
+                // Most ask for a challenge first, as servers do today; one in
+                // four answers in the older layout.
+                server->SetSteamInfoStyle({i % 4 != 1, i % 4 == 3});
+            }
             if (!server->Bind()) {
                 error = QStringLiteral("cannot bind a UDP socket on 127.0.0.1 for server %1 of %2: "
                                        "%3")
@@ -251,21 +340,42 @@ bool TSimulator::Start(QString& error)
         }
     }
     for (TMasterProtocol protocol : kMasters) {
-        QList<TMasterServer> listed;
-        for (const TSimServer* server : ServersOf(MasterGame(protocol))) {
-            listed.append({QStringLiteral("127.0.0.1"), server->Port()});
-        }
-        auto* master = new TSimMaster(protocol, listed, this);
-        const std::uint16_t port = Config_.MasterPorts.value(protocol, 0);
-        if (!master->Bind(port)) {
-            error = QStringLiteral("cannot bind the %1 master on 127.0.0.1 port %2: %3")
-                        .arg(GameTypeName(MasterGame(protocol)))
-                        .arg(port)
-                        .arg(master->ErrorText());
+        const bool halfLife = protocol == TMasterProtocol::HalfLife;
+        if ((!halfLife || Config_.HLOldMaster) && !AddMaster(protocol, false, error)) {
             return false;
         }
-        Masters_.append(master);
+        if (halfLife && Config_.HLSteamMaster && !AddMaster(protocol, true, error)) {
+            return false;
+        }
     }
+    return true;
+}
+
+bool TSimulator::AddMaster(TMasterProtocol protocol, bool steam, QString& error)
+{
+    QList<TMasterServer> listed;
+    QList<int> protocols;
+    for (const TSimServer* server : ServersOf(MasterGame(protocol))) {
+        listed.append({QStringLiteral("127.0.0.1"), server->Port()});
+        protocols.append(server->State().Quake3Protocol());
+    }
+    auto* master = new TSimMaster(protocol, listed, this);
+    if (steam) {
+        master->SetHLSteam(Config_.HLSteamPageSize);
+    }
+    if (protocol == TMasterProtocol::Quake3 && !Config_.Q3Protocols.isEmpty()) {
+        master->SetProtocols(protocols);
+    }
+    const std::uint16_t port =
+        steam ? Config_.HLSteamMasterPort : Config_.MasterPorts.value(protocol, 0);
+    if (!master->Bind(port)) {
+        error = QStringLiteral("cannot bind the %1%2 master on 127.0.0.1 port %3: %4")
+                    .arg(GameTypeName(MasterGame(protocol)), steam ? " Steam-kind" : "")
+                    .arg(port)
+                    .arg(master->ErrorText());
+        return false;
+    }
+    Masters_.append(master);
     return true;
 }
 
@@ -290,36 +400,57 @@ TSimMaster* TSimulator::Master(TMasterProtocol protocol) const
     return nullptr;
 }
 
+TSimMaster* TSimulator::HLSteamMaster() const
+{
+    for (TSimMaster* master : Masters_) {
+        if (master->IsHLSteam()) {
+            return master;
+        }
+    }
+    return nullptr;
+}
+
 QJsonObject TSimulator::BoundDocument() const
 {
     QJsonArray masters;
     for (const TSimMaster* master : Masters_) {
         const TGameType game = MasterGame(master->Protocol());
-        masters.append(QJsonObject{{"game", MasterShortName(master->Protocol())},
-                                   {"game_name", GameTypeName(game)},
-                                   {"host", "127.0.0.1"},
-                                   {"port", master->Port()},
-                                   {"servers", master->Servers().size()}});
+        QJsonObject entry{{"game", MasterShortName(master->Protocol())},
+                          {"game_name", GameTypeName(game)},
+                          {"host", "127.0.0.1"},
+                          {"port", master->Port()},
+                          {"servers", master->Servers().size()}};
+        if (master->Protocol() == TMasterProtocol::HalfLife) {
+            entry.insert("form", master->IsHLSteam() ? "steam" : "old");
+        }
+        masters.append(entry);
     }
     QJsonArray servers;
     for (const TSimServer* server : Servers_) {
         const TSimGameState& state = server->State();
-        servers.append(QJsonObject{{"game", QLatin1String(GameInfo(state.Game)->ShortName)},
-                                   {"game_name", GameTypeName(state.Game)},
-                                   {"host", "127.0.0.1"},
-                                   {"port", server->Port()},
-                                   {"behaviour", BehaviourName(server->Behaviour())},
-                                   {"console", server->HasConsole()},
-                                   {"name", Text(state.PlainName())},
-                                   {"map", Text(state.MapName())},
-                                   {"players", state.PlayerCount()},
-                                   {"max_players", state.MaxPlayers()}});
+        QJsonObject entry{{"game", QLatin1String(GameInfo(state.Game)->ShortName)},
+                          {"game_name", GameTypeName(state.Game)},
+                          {"host", "127.0.0.1"},
+                          {"port", server->Port()},
+                          {"behaviour", BehaviourName(server->Behaviour())},
+                          {"console", server->HasConsole()},
+                          {"name", Text(state.PlainName())},
+                          {"map", Text(state.MapName())},
+                          {"players", state.PlayerCount()},
+                          {"max_players", state.MaxPlayers()}};
+        if (state.Game == gtHalfLife) {
+            entry.insert("form", HLFormName(server->HLForm()));
+        } else if (state.Game == gtQuake3) {
+            entry.insert("protocol", state.Quake3Protocol());
+        }
+        servers.append(entry);
     }
     return QJsonObject{{"host", "127.0.0.1"},
                        {"seed", qint64(Config_.Seed)},
                        {"rcon_password", Text(Config_.ServerOptions.RconPassword)},
                        {"loss", Config_.ServerOptions.Loss},
                        {"late_ms", Config_.ServerOptions.LateMs},
+                       {"full_cycle_ms", Config_.ServerOptions.FullCycleMs},
                        {"masters", masters},
                        {"servers", servers}};
 }

@@ -21,6 +21,17 @@ struct TSimConfig
     // Fixed ports of masters; a master not named gets any free port.
     QMap<TMasterProtocol, std::uint16_t> MasterPorts;
     int DurationSeconds = 0; // 0: until stopped
+
+    // The query forms of the Half-Life servers, taken in turn.
+    QList<TSimHLForm> HLForms = {TSimHLForm::Old};
+    // Which Half-Life masters there are: the old kind, the Steam kind, or both.
+    bool HLOldMaster = true;
+    bool HLSteamMaster = false;
+    std::uint16_t HLSteamMasterPort = 0; // 0: any free port
+    qsizetype HLSteamPageSize = 231;
+    // Protocol versions of the Quake 3 servers, taken in turn; empty: every
+    // server reports 68 and the master lists them whatever version is asked.
+    QList<int> Q3Protocols;
 };
 
 // Reads morvix-sim's command line (without the program name). False with
@@ -52,6 +63,8 @@ public:
     // The servers of one game, in the order they were made.
     QList<TSimServer*> ServersOf(TGameType game) const;
     TSimMaster* Master(TMasterProtocol protocol) const;
+    // The Half-Life master of the Steam kind, if there is one.
+    TSimMaster* HLSteamMaster() const;
 
     // What was bound: the document morvix-sim prints.
     QJsonObject BoundDocument() const;
@@ -59,6 +72,7 @@ public:
 
 private:
     TSimBehaviour DrawBehaviour(QRandomGenerator& random) const;
+    bool AddMaster(TMasterProtocol protocol, bool steam, QString& error);
 
     TSimConfig Config_;
     QList<TSimServer*> Servers_;

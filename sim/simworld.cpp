@@ -162,11 +162,12 @@ void MakeHL(TSimGameState& state, int index, QRandomGenerator& random)
     {
         const char* Dir;
         const char* Description;
+        std::uint16_t AppID;
     };
-    static const TMod mods[] = {{"cstrike", "Counter-Strike"},
-                                {"valve", "Half-Life"},
-                                {"tfc", "Team Fortress Classic"},
-                                {"dod", "Day of Defeat"}};
+    static const TMod mods[] = {{"cstrike", "Counter-Strike", 10},
+                                {"valve", "Half-Life", 70},
+                                {"tfc", "Team Fortress Classic", 20},
+                                {"dod", "Day of Defeat", 30}};
     const TMod& mod = mods[random.bounded(int(std::size(mods)))];
     THLInfo& info = state.HLInfo;
     info.Name = ServerName(index, random);
@@ -207,6 +208,20 @@ void MakeHL(TSimGameState& state, int index, QRandomGenerator& random)
                            {"coop", "0"},
                            {"deathmatch", "1"}};
     state.HLRules.Count = std::int16_t(state.HLRules.Rules.size());
+
+    // Taken from what was drawn already, so that the records of every other
+    // server stay as they were before servers had a Steam form. The game
+    // port is the server's own and is set when its socket is bound.
+    THLSteamInfo& steam = state.HLSteam;
+    steam.AppID = mod.AppID;
+    steam.Bots = std::uint8_t(index % 3 == 0 ? 0 : index % 3);
+    steam.VAC = info.Password ? 0 : 1;
+    steam.Version = "1.1.2.7/Stdio";
+    steam.ExtraData = THLSteamInfo::HasGamePort | THLSteamInfo::HasSteamID |
+                      THLSteamInfo::HasKeywords | THLSteamInfo::HasGameID;
+    steam.SteamID = 90071992547409920ull + std::uint64_t(index);
+    steam.Keywords = info.GameDir + (steam.VAC ? ",secure" : "");
+    steam.GameID = mod.AppID;
 }
 
 void MakeTribes(TSimGameState& state, int index, QRandomGenerator& random)
@@ -445,4 +460,64 @@ void TSimGameState::SetHostName(const QByteArray& name)
     HLInfo.Name = name;
     Tribes.HostName = name;
     T2Ping.HostName = name;
+}
+
+void TSimGameState::SetMaxPlayers(int max)
+{
+    if (TRuleList* rules = QuakeRules()) {
+        SetRule(*rules, Game == gtQuake3 ? "sv_maxclients" : "maxclients", QByteArray::number(max));
+    }
+    Q3.MaxPlayers = Q2.MaxPlayers = QW.MaxPlayers = max;
+    HLInfo.MaxPlayers = std::uint8_t(max);
+    Tribes.Players.Max = max;
+    T2Info.MaxPlayers = std::uint8_t(max);
+}
+
+void TSimGameState::DropPlayer()
+{
+    const auto dropLast = [](auto& list) {
+        if (!list.isEmpty()) {
+            list.removeLast();
+        }
+    };
+    dropLast(Q3.Players);
+    Q3.PlayerCount = std::int32_t(Q3.Players.size());
+    dropLast(Q2.Players);
+    Q2.PlayerCount = std::int32_t(Q2.Players.size());
+    dropLast(QW.Players);
+    QW.PlayerCount = std::int32_t(QW.Players.size());
+    dropLast(HLPlayers.Players);
+    HLPlayers.Count = std::uint8_t(HLPlayers.Players.size());
+    HLInfo.NumPlayers = HLInfo.NumPlayers > 0 ? HLInfo.NumPlayers - 1 : 0;
+    dropLast(Tribes.Players.Rows);
+    dropLast(TribesWire);
+    Tribes.Players.Count = std::int32_t(Tribes.Players.Rows.size());
+    dropLast(T2Info.Players);
+    T2Info.PlayerCount = std::uint8_t(T2Info.Players.size());
+}
+
+void TSimGameState::TakePlayersFrom(const TSimGameState& other)
+{
+    Q3.Players = other.Q3.Players;
+    Q3.PlayerCount = other.Q3.PlayerCount;
+    Q2.Players = other.Q2.Players;
+    Q2.PlayerCount = other.Q2.PlayerCount;
+    QW.Players = other.QW.Players;
+    QW.PlayerCount = other.QW.PlayerCount;
+    HLPlayers = other.HLPlayers;
+    HLInfo.NumPlayers = other.HLInfo.NumPlayers;
+    Tribes.Players = other.Tribes.Players;
+    TribesWire = other.TribesWire;
+    T2Info.Players = other.T2Info.Players;
+    T2Info.PlayerCount = other.T2Info.PlayerCount;
+}
+
+int TSimGameState::Quake3Protocol() const
+{
+    return ToIntDef(FindRule(Q3.Rules, "protocol"));
+}
+
+void TSimGameState::SetQuake3Protocol(int protocol)
+{
+    SetRule(Q3.Rules, "protocol", QByteArray::number(protocol));
 }

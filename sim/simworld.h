@@ -20,6 +20,7 @@ struct TSimGameState
     THLInfo HLInfo;
     THLPlayers HLPlayers;
     THLRules HLRules;
+    THLSteamInfo HLSteam; // what the Steam form of the info answer adds
     TTribesServer Tribes;
     QList<TTribesPlayerWire> TribesWire;
     TT2PingReply T2Ping;
@@ -34,6 +35,16 @@ struct TSimGameState
     // What a console's "map" and "hostname" commands change.
     void SetMap(const QByteArray& map);
     void SetHostName(const QByteArray& name);
+
+    // Players coming and going: the slots, the last player leaving, and
+    // the players of another state of the same server coming back.
+    void SetMaxPlayers(int max);
+    void DropPlayer();
+    void TakePlayersFrom(const TSimGameState& other);
+
+    // The protocol version a Quake 3 server reports (its "protocol" rule).
+    int Quake3Protocol() const;
+    void SetQuake3Protocol(int protocol);
 
 private:
     // The rules of a Quake family server; nullptr for the other games.

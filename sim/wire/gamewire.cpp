@@ -204,6 +204,79 @@ QByteArray EncodeHLRules(const THLRules& rules)
     return out;
 }
 
+QByteArray EncodeHLSteamInfo(const THLInfo& info, const THLSteamInfo& steam)
+{
+    QByteArray out("\xFF\xFF\xFF\xFFI");
+    AppendU8(out, info.Protocol);
+    AppendCString(out, info.Name);
+    AppendCString(out, info.Map);
+    AppendCString(out, info.GameDir);
+    AppendCString(out, info.Description);
+    AppendLE(out, steam.AppID);
+    AppendU8(out, info.NumPlayers);
+    AppendU8(out, info.MaxPlayers);
+    AppendU8(out, steam.Bots);
+    AppendU8(out, steam.ServerType != 0 ? steam.ServerType : info.Listen == 1 ? 'l' : 'd');
+    AppendU8(out, steam.Environment != 0 ? steam.Environment
+                  : info.OS == 0         ? 'w'
+                  : info.OS == 1         ? 'l'
+                                         : 'm');
+    AppendU8(out, info.Password);
+    AppendU8(out, steam.VAC);
+    if (steam.AppID == THLSteamInfo::TheShip) {
+        AppendU8(out, steam.ShipMode);
+        AppendU8(out, steam.ShipWitnesses);
+        AppendU8(out, steam.ShipDuration);
+    }
+    AppendCString(out, steam.Version);
+    if (steam.ExtraData == 0) {
+        return out; // servers without extra data leave the flags out
+    }
+    AppendU8(out, steam.ExtraData);
+    if (steam.ExtraData & THLSteamInfo::HasGamePort) {
+        AppendLE(out, steam.GamePort);
+    }
+    if (steam.ExtraData & THLSteamInfo::HasSteamID) {
+        AppendLE(out, steam.SteamID);
+    }
+    if (steam.ExtraData & THLSteamInfo::HasSourceTV) {
+        AppendLE(out, steam.SourceTVPort);
+        AppendCString(out, steam.SourceTVName);
+    }
+    if (steam.ExtraData & THLSteamInfo::HasKeywords) {
+        AppendCString(out, steam.Keywords);
+    }
+    if (steam.ExtraData & THLSteamInfo::HasGameID) {
+        AppendLE(out, steam.GameID);
+    }
+    return out;
+}
+
+QByteArray EncodeHLChallenge(QByteArrayView challenge)
+{
+    return "\xFF\xFF\xFF\xFF"
+           "A" +
+           challenge.first(qMin<qsizetype>(4, challenge.size())).toByteArray();
+}
+
+QList<QByteArray> EncodeHLSplit(const QByteArray& answer, std::uint32_t id, qsizetype maxDatagram)
+{
+    if (answer.size() <= maxDatagram) {
+        return {answer};
+    }
+    const qsizetype room = qMax<qsizetype>(1, maxDatagram - THLSplitPart::HeaderSize);
+    const int total = int(qMin<qsizetype>(15, (answer.size() + room - 1) / room));
+    QList<QByteArray> parts;
+    for (int number = 0; number < total; ++number) {
+        QByteArray part("\xFE\xFF\xFF\xFF");
+        AppendLE(part, id);
+        AppendU8(part, number << 4 | total);
+        part.append(answer.mid(number * room, room));
+        parts.append(part);
+    }
+    return parts;
+}
+
 QByteArray EncodeTribesStatus(const TTribesServer& server, const QList<TTribesPlayerWire>& wire)
 {
     const THeaderArray& teams = server.Teams.Rows;

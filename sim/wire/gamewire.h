@@ -10,6 +10,7 @@
 #include "protocols/hlinfoquery.h"
 #include "protocols/hlplayerquery.h"
 #include "protocols/hlrulequery.h"
+#include "protocols/hlsteaminfoquery.h"
 #include "protocols/q2query.h"
 #include "protocols/q3aquery.h"
 #include "protocols/qwquery.h"
@@ -52,6 +53,29 @@ QByteArray EncodeHLInfo(const THLInfo& info, QByteArrayView address);
 QByteArray EncodeHLPlayers(const THLPlayers& players);
 // FF FF FF FF "E": the rules, their number taken from the list.
 QByteArray EncodeHLRules(const THLRules& rules);
+
+// The Steam form of the Half-Life queries answers players and rules with
+// the two encoders above; these write what it adds.
+
+// FF FF FF FF "I": the Steam form of the info answer. It has no
+// modification's details. The server type and system bytes are Steam's
+// when they are set there (they should agree with Listen and OS), else
+// those of Info; the items after the version follow Steam's ExtraData.
+QByteArray EncodeHLSteamInfo(const THLInfo& info, const THLSteamInfo& steam);
+
+// FF FF FF FF "A" and the four bytes of a challenge.
+QByteArray EncodeHLChallenge(QByteArrayView challenge);
+
+// The largest datagram Half-Life servers send before they split an answer.
+constexpr qsizetype HLDatagramSize = 1400;
+
+// An answer as a Half-Life server sends it: whole when it fits MaxDatagram
+// bytes, else in parts of at most MaxDatagram bytes, each with FE FF FF FF,
+// Id (little-endian) and a byte of the part's number (upper four bits,
+// from 0) and the number of parts (lower four bits). Fifteen parts at
+// most: the end of an answer too long for them is not sent.
+QList<QByteArray> EncodeHLSplit(const QByteArray& answer, std::uint32_t id,
+                                qsizetype maxDatagram = HLDatagramSize);
 
 // What a Tribes reply carries of a player besides its line template: the
 // ping in units of 4 ms, the packet loss and the index of the player's team

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "masters/hlsteammaster.h"
+
 namespace {
 
 void AppendEntry(QByteArray& out, const TMasterServer& server, bool portBigEndian)
@@ -129,4 +131,64 @@ QList<QByteArray> EncodeT2MasterList(const QList<TMasterServer>& servers, qsizet
         datagrams.append(datagram);
     }
     return datagrams;
+}
+
+QByteArray EncodeHLSteamMasterPage(const QList<TMasterServer>& servers, bool last)
+{
+    QByteArray page("\xFF\xFF\xFF\xFF\x66\x0A", 6);
+    page.reserve(6 + 6 * (servers.size() + 1));
+    for (const TMasterServer& server : servers) {
+        AppendEntry(page, server, true);
+    }
+    if (last) {
+        page.append(QByteArray(6, '\0'));
+    }
+    return page;
+}
+
+bool ParseHLSteamMasterRequest(QByteArrayView request, THLSteamMasterRequest& parsed)
+{
+    if (request.size() < 2 || request[0] != '1') {
+        return false;
+    }
+    parsed.Region = std::uint8_t(request[1]);
+    const QByteArrayView rest = request.sliced(2);
+    const qsizetype end = rest.indexOf('\0');
+    if (end < 0) {
+        return false;
+    }
+    parsed.LastAddress = rest.first(end).toByteArray();
+    const QByteArrayView filter = rest.sliced(end + 1);
+    const qsizetype filterEnd = filter.indexOf('\0');
+    parsed.Filter = (filterEnd < 0 ? filter : filter.first(filterEnd)).toByteArray();
+    return true;
+}
+
+QByteArray EncodeHLSteamMasterAnswer(const QList<TMasterServer>& servers,
+                                     QByteArrayView lastAddress, qsizetype pageSize)
+{
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        const TMasterServer& server = servers[i];
+        if (lastAddress == THLSteamMaster::AddressText(server)) {
+            from = i + 1;
+            break;
+        }
+    }
+    const qsizetype size = qMax<qsizetype>(1, pageSize);
+    const qsizetype end = qMin(servers.size(), from + size);
+    return EncodeHLSteamMasterPage(servers.mid(from, end - from), end == servers.size());
+}
+
+QList<QByteArray> EncodeHLSteamMasterList(const QList<TMasterServer>& servers, qsizetype pageSize)
+{
+    const qsizetype size = qMax<qsizetype>(1, pageSize);
+    QList<QByteArray> pages;
+    qsizetype from = 0;
+    do {
+        const qsizetype end = qMin(servers.size(), from + size);
+        pages.append(EncodeHLSteamMasterPage(servers.mid(from, end - from), end == servers.size()));
+        from = end;
+    } while (from < servers.size());
+    return pages;
 }

@@ -39,3 +39,34 @@ QList<QByteArray> EncodeTribesMasterList(const QList<TMasterServer>& servers,
 // a little-endian port.
 QList<QByteArray> EncodeT2MasterList(const QList<TMasterServer>& servers,
                                      qsizetype maxDatagram = MasterDatagramSize);
+
+// The most servers a page of a Steam-kind Half-Life master holds besides
+// its end entry: the page fits MasterDatagramSize bytes.
+constexpr qsizetype HLSteamMasterPageSize = 231;
+
+// One page of a Steam-kind Half-Life master: FF FF FF FF 66 0A and the
+// entries (an address and a big-endian port), with the end entry 0.0.0.0:0
+// after them when Last.
+QByteArray EncodeHLSteamMasterPage(const QList<TMasterServer>& servers, bool last);
+
+// What a Steam-kind master asks the list with: "1", the region, the last
+// address received and the filter, texts ended by a zero byte.
+struct THLSteamMasterRequest
+{
+    std::uint8_t Region = 0xFF;
+    QByteArray LastAddress;
+    QByteArray Filter;
+};
+bool ParseHLSteamMasterRequest(QByteArrayView request, THLSteamMasterRequest& parsed);
+
+// The page that answers a request naming LastAddress: the PageSize servers
+// after it. A master that does not know the address (a client that starts
+// with 0.0.0.0:0, or a new socket) starts from the first server.
+QByteArray EncodeHLSteamMasterAnswer(const QList<TMasterServer>& servers,
+                                     QByteArrayView lastAddress,
+                                     qsizetype pageSize = HLSteamMasterPageSize);
+
+// Every page a client receives that asks from the start and then from the
+// last address of each page, in order.
+QList<QByteArray> EncodeHLSteamMasterList(const QList<TMasterServer>& servers,
+                                          qsizetype pageSize = HLSteamMasterPageSize);

@@ -8,8 +8,13 @@ class TSettingsStore;
 class TfrmAdd;
 class TfrmFilter;
 class TfrmFind;
+class TfrmNews;
+class TfrmSearch;
+class TfrmRemote;
+class TfrmMonitor;
 class TfrmOptions;
 class TfrmServerList;
+class TfrmUpdate;
 
 // Every window of the program, created at start in the documented order and
 // kept until exit. The main window owns the others; the factory wires them
@@ -20,13 +25,13 @@ struct TProgramWindows
     std::unique_ptr<TfrmServerList> Main; // 1. the main window
     TfrmOptions* Options = nullptr;       // 2. "&Options"
     TfrmAdd* Add = nullptr;               // 3. "&Manual add"
-    // 4. the update window (TfrmUpdate)
-    TfrmFilter* Filter = nullptr; // 5. "&New filter"
-    // 6. player search (TfrmSearch)
-    // 7. news (TfrmNews)
-    // 8. remote console (TfrmRemote)
-    TfrmFind* Find = nullptr; // 9. "Find &Server"
-    // 10. monitor (TfrmMonitor)
+    TfrmUpdate* Update = nullptr;         // 4. "Morvix WebUpdate"
+    TfrmFilter* Filter = nullptr;         // 5. "&New filter"
+    TfrmSearch* Search = nullptr;         // 6. "&Find Player"
+    TfrmNews* News = nullptr;             // 7. the news page
+    TfrmRemote* Remote = nullptr;         // 8. "&Remote console"
+    TfrmFind* Find = nullptr;             // 9. "Find &Server"
+    TfrmMonitor* Monitor = nullptr;       // 10. "&Monitor server", "Monitor selected"
 };
 
 // Creates and wires every window over the live settings, the dialogs and

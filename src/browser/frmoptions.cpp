@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "core/dialogs.h"
+#include "model/networktext.h"
 
 namespace {
 
@@ -220,6 +221,9 @@ void TfrmOptions::ShowValues()
     for (const auto& show : Shows_) {
         show(Settings_.Values());
     }
+    if (!StatsAvailable_) {
+        cbAllowStats->setChecked(false);
+    }
     Showing_ = false;
 }
 
@@ -296,15 +300,16 @@ QWidget* TfrmOptions::CreateGeneralPage()
     auto* stats = new QGroupBox(QStringLiteral("Stats (optional)"), page);
     stats->setObjectName(QStringLiteral("gbStats"));
     auto* statsLayout = new QGridLayout(stats);
-    QCheckBox* allowStats = AddCheckBox(
+    cbAllowStats = AddCheckBox(
         "cbAllowStats",
         QStringLiteral("Allow Morvix to create stats (global, requires internet connection)"),
         &TSettingsValues::AllowStats);
-    statsLayout->addWidget(allowStats, 0, 0, 1, 2);
+    statsLayout->addWidget(cbAllowStats, 0, 0, 1, 2);
     statsLayout->addWidget(
         Hint(QStringLiteral("(Informs Morvix master about server joins)"), stats), 1, 0, 1, 2);
     auto* userName = new QLineEdit(stats);
     userName->setObjectName(QStringLiteral("edStatsUsername"));
+    edStatsUsername = userName;
     connect(userName, &QLineEdit::textEdited, this, [this](const QString& text) {
         Edit([&](TSettingsValues& v) { v.StatsUsername = text; });
     });
@@ -324,6 +329,17 @@ QWidget* TfrmOptions::CreateGeneralPage()
     layout->addWidget(stats);
     layout->addStretch(1);
     return page;
+}
+
+void TfrmOptions::SetStatsAvailable(bool available, const QString& whyNot)
+{
+    StatsAvailable_ = available;
+    ShowValues();
+    for (QWidget* control :
+         {static_cast<QWidget*>(cbAllowStats), static_cast<QWidget*>(edStatsUsername)}) {
+        control->setEnabled(available);
+        control->setToolTip(available ? QString() : whyNot);
+    }
 }
 
 QWidget* TfrmOptions::CreateQueryPage()
@@ -469,7 +485,9 @@ QWidget* TfrmOptions::CreateBuddyPage()
         }
         lbBuddies->clear();
         for (const TBuddy& buddy : v.Buddies) {
-            auto* item = new QListWidgetItem(QString::fromLatin1(buddy.Pattern), lbBuddies);
+            auto* item = new QListWidgetItem(TextOfBytes(buddy.Pattern), lbBuddies);
+            // The bytes it stands for, so that listing it again keeps them.
+            item->setData(Qt::UserRole, buddy.Pattern);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
             item->setCheckState(buddy.CaseSensitive ? Qt::Checked : Qt::Unchecked);
         }
@@ -509,7 +527,8 @@ TBuddyList TfrmOptions::ListedBuddies() const
     TBuddyList buddies;
     for (int row = 0; row < lbBuddies->count(); ++row) {
         const QListWidgetItem* item = lbBuddies->item(row);
-        buddies.append({item->text().toLatin1(), item->checkState() == Qt::Checked});
+        buddies.append({BytesOfShown(item->text(), item->data(Qt::UserRole).toByteArray()),
+                        item->checkState() == Qt::Checked});
     }
     return buddies;
 }
@@ -523,7 +542,7 @@ void TfrmOptions::StoreBuddies()
 void TfrmOptions::AddBuddy()
 {
     // Taken as typed, even empty; a new buddy matches case-sensitively.
-    const TBuddy buddy{edBuddyName->text().toLatin1(), true};
+    const TBuddy buddy{BytesOfText(edBuddyName->text()), true};
     Edit([&](TSettingsValues& v) { v.Buddies.append(buddy); });
     edBuddyName->clear();
     edBuddyName->setFocus();

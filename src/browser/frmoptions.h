@@ -61,6 +61,11 @@ public:
     // takes.
     static QString BrowseFilter(TGameType game);
 
+    // Whether joins can be reported at all; when not, the stats controls
+    // stand disabled and unchecked, with WhyNot as their tip. The setting
+    // keeps its value for a build that can report.
+    void SetStatsAvailable(bool available, const QString& whyNot);
+
     // Escape closes the window as "&OK >>" does.
     void reject() override;
     void done(int result) override;
@@ -85,6 +90,7 @@ private:
     TSettings& Settings_;
     TDialogs& Dialogs_;
     bool Showing_ = false;
+    bool StatsAvailable_ = true;
     // Every control and how it shows its setting.
     std::vector<std::function<void(const TSettingsValues&)>> Shows_;
 
@@ -92,6 +98,8 @@ private:
     QCheckBox* cbNoLimit = nullptr;
     QSpinBox* seQueryDelay = nullptr;
     QSpinBox* sePingTimeout = nullptr;
+    QCheckBox* cbAllowStats = nullptr;
+    QLineEdit* edStatsUsername = nullptr;
     std::array<QRadioButton*, 3> JoinActions_{};
     std::array<QLineEdit*, gtUnknown> GamePaths_{};
     std::array<TColorChooser*, ColorSettingCount> Colors_{};

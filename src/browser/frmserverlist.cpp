@@ -11,6 +11,7 @@
 
 #include "browser/gameicons.h"
 #include "browser/helpmenu.h"
+#include "browser/joinpingcommands.h"
 #include "browser/masterrequests.h"
 #include "browser/profilebar.h"
 #include "browser/resultpresenter.h"
@@ -21,6 +22,7 @@
 #include "browser/statuspresenter.h"
 #include "browser/trayicon.h"
 #include "core/dialogs.h"
+#include "core/makerweb.h"
 #include "core/serverlistfile.h"
 #include "core/serverquerier.h"
 #include "core/serverresults.h"
@@ -96,6 +98,7 @@ TfrmServerList::TfrmServerList(TSettings& settings, TDialogs& dialogs, TSettings
     addToolBar(Qt::TopToolBarArea, ToolBar_);
 
     Masters_ = new TMasterRequests(*this, Dialogs_, this);
+    JoinPing_ = new TJoinPingCommands(*this, Settings_, Dialogs_, MakerWebAddress(), this);
     CreateMenus();
     TServerListView& view = List_->View();
     connect(&view, &QWidget::customContextMenuRequested, this, [this, &view](const QPoint& pos) {
@@ -167,10 +170,11 @@ void TfrmServerList::CreateMenus()
          [this] { QuerySelected(); });
     query->addSeparator();
     item(query, "miQueryPingAll", QStringLiteral("&ICMP Ping All"),
-         QKeySequence(Qt::CTRL | Qt::Key_Q));
+         QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { JoinPing_->PingAll(); });
     item(query, "miQueryPingSelected", QStringLiteral("ICMP Ping Selected"),
-         QKeySequence(Qt::CTRL | Qt::Key_W));
-    item(query, "miQueryAbortPing", QStringLiteral("&Abort ping!"));
+         QKeySequence(Qt::CTRL | Qt::Key_W), [this] { JoinPing_->PingSelected(); });
+    item(query, "miQueryAbortPing", QStringLiteral("&Abort ping!"), {},
+         [this] { JoinPing_->AbortPing(); });
 
     QMenu* other = menu(nullptr, "miOther", QStringLiteral("&Other"));
     item(other, "miOtherFindPlayer", QStringLiteral("&Find Player"),
@@ -182,15 +186,16 @@ void TfrmServerList::CreateMenus()
          QStringLiteral("&Remote console"));
 
     AddHelpItems(*menu(nullptr, "miHelp", QStringLiteral("&Help")), Dialogs_,
-                 [this](const QString& text) { ShowStatus(text); });
+                 !JoinPing_->MakerAddress().isEmpty(),
+                 [this](const QString& path) { JoinPing_->OpenMakerPage(path); });
 
     pmMenu = new QMenu(this);
     pmMenu->setObjectName(QStringLiteral("pmMenu"));
-    item(pmMenu, "pmPing", QStringLiteral("&Ping"));
+    item(pmMenu, "pmPing", QStringLiteral("&Ping"), {}, [this] { JoinPing_->PingSelected(); });
     item(pmMenu, "pmQuery", QStringLiteral("&Query"), {}, [this] { QuerySelected(); });
     item(pmMenu, "pmSaveHtml", QStringLiteral("&Save to HTML"));
     item(pmMenu, "pmMonitor", QStringLiteral("Monitor selected"));
-    item(pmMenu, "pmJoin", QStringLiteral("&Join"));
+    item(pmMenu, "pmJoin", QStringLiteral("&Join"), {}, [this] { JoinPing_->JoinSelected(); });
     pmMenu->addSeparator();
     QMenu* copy = menu(pmMenu, "pmCopy", QStringLiteral("&Copy"));
     item(copy, "pmCopyAddress", QStringLiteral("&Address to Clipboard"), {},

@@ -13,6 +13,7 @@
 class QMenu;
 class QToolBar;
 class TDialogs;
+class TJoinPingCommands;
 class TMasterRequests;
 class TProfileBar;
 class TResultPresenter;
@@ -110,6 +111,8 @@ public:
     TProfileBar& ProfileBar() const { return *ProfileBar_; }
     TMasterRequests& Masters() const { return *Masters_; }
     TTrayIcon& Tray() const { return *Tray_; }
+    // Joining, the ICMP ping and the maker's pages.
+    TJoinPingCommands& JoinPing() const { return *JoinPing_; }
     TServerListFile& ListFile() const { return *ListFile_; }
 
     // Makes the menu item Name work: it is enabled and runs Action. The
@@ -170,6 +173,7 @@ private:
     TServerQuerier* Querier_ = nullptr;
     TResultPresenter* Results_ = nullptr;
     TMasterRequests* Masters_ = nullptr;
+    TJoinPingCommands* JoinPing_ = nullptr;
     std::unique_ptr<TServerListFile> ListFile_;
     TTrayIcon* Tray_ = nullptr;
     QMenu* pmMenu = nullptr;

@@ -27,13 +27,15 @@
 
 namespace {
 
-// The window's rectangle is taken only when some of it is on a screen now.
-bool OnSomeScreen(const QRect& rect)
+// The stored rectangle fitted to the screen it is mostly on now; null when
+// it is on none.
+QRect OnScreen(const QRect& rect)
 {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    return std::any_of(screens.begin(), screens.end(), [&](const QScreen* screen) {
-        return screen->availableGeometry().intersects(rect);
-    });
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        screens << screen->availableGeometry();
+    }
+    return PlaceOnScreen(rect, screens);
 }
 
 } // namespace
@@ -97,8 +99,8 @@ void TfrmServerList::LoadSettings()
     }
     // The colours take effect now, whether or not the store had any.
     ApplyColors();
-    if (Settings_->ListRect.isValid() && OnSomeScreen(Settings_->ListRect)) {
-        setGeometry(Settings_->ListRect);
+    if (const QRect place = OnScreen(Settings_->ListRect); place.isValid()) {
+        setGeometry(place);
     }
     List_->View().ApplyLayout(Settings_->ListLayout);
 }
@@ -107,6 +109,7 @@ QStringList TfrmServerList::LoadMasters()
 {
     const TMasterList masters = ReadMasterList(Store_);
     Masters_->BuildMenu(*miListImport, masters.Games);
+    Masters_->SetQ3Versions(masters.Q3Protocols);
     return masters.InvalidValues;
 }
 
@@ -121,6 +124,12 @@ bool TfrmServerList::LoadServerList()
         return false;
     }
     ListRead_ = true;
+    if (!ListFile_->Notice().isEmpty()) {
+        // A file moved or copied aside: told once the window is on the screen.
+        QTimer::singleShot(0, this, [this, message = ListFile_->Notice()] {
+            Dialogs_.Warning(QStringLiteral("Morvix"), message);
+        });
+    }
     List_->AddLoaded(lines);
     if (!lines.isEmpty()) {
         ShowStatus(QStringLiteral("Successfully loaded ") + QString::number(lines.size()) +

@@ -1,17 +1,14 @@
 #include "browser/helpmenu.h"
 
-#include <QDesktopServices>
 #include <QMenu>
-#include <QUrl>
 
 #include "core/dialogs.h"
-#include "core/makerweb.h"
 
-void AddHelpItems(QMenu& help, TDialogs& dialogs,
-                  const std::function<void(const QString&)>& showStatus)
+void AddHelpItems(QMenu& help, TDialogs& dialogs, bool hasWebSite,
+                  const std::function<void(const QString& path)>& openPage)
 {
     help.setToolTipsVisible(true);
-    const bool hasAddress = !MakerWebAddress().isEmpty();
+    const bool hasAddress = hasWebSite;
     const QString noAddress =
         QStringLiteral("This build of Morvix has no web site address (MORVIX_MAKER_URL).");
     const auto page = [&](const char* name, const QString& text, const QString& path) {
@@ -22,13 +19,8 @@ void AddHelpItems(QMenu& help, TDialogs& dialogs,
             action->setToolTip(noAddress);
         }
         if (!path.isEmpty()) {
-            QObject::connect(action, &QAction::triggered, &help, [showStatus, path] {
-                const QUrl url = MakerPage(path);
-                if (!url.isValid() || !QDesktopServices::openUrl(url)) {
-                    showStatus(QStringLiteral("Unable to open ") + url.toString() +
-                               QStringLiteral(". Is a web browser installed?"));
-                }
-            });
+            QObject::connect(action, &QAction::triggered, &help,
+                             [openPage, path] { openPage(path); });
         }
     };
     // The news page is shown by the news window.

@@ -6,9 +6,11 @@
 #include "browser/serverbrowser.h"
 #include "core/dialogs.h"
 #include "masters/hlmaster.h"
-#include "masters/q3master.h"
+#include "masters/hlsteammaster.h"
+#include "masters/q3multimaster.h"
 #include "masters/t2master.h"
 #include "masters/tribesmaster.h"
+#include "model/networktext.h"
 
 namespace {
 
@@ -54,7 +56,10 @@ TMasterRequests::TMasterRequests(TServerBrowser& browser, TDialogs& dialogs, QOb
     HLMaster_ = AddMaster<THLMaster>("HLMaster", gtHalfLife);
     connect(HLMaster_, &THLMaster::OnServer, this,
             [this](const TMasterServer& server) { Receive(gtHalfLife, server); });
-    Q3Master_ = AddMaster<TQ3Master>("Q3Master", gtQuake3);
+    HLSteamMaster_ = AddMaster<THLSteamMaster>("HLSteamMaster", gtHalfLife);
+    connect(HLSteamMaster_, &THLSteamMaster::OnServer, this,
+            [this](const TMasterServer& server) { Receive(gtHalfLife, server); });
+    Q3Master_ = AddMaster<TQ3MultiMaster>("Q3Master", gtQuake3);
     connect(Q3Master_, &TQ3Master::OnServer, this,
             [this](const TMasterServer& server) { Receive(gtQuake3, server); });
     TribesMaster_ = AddMaster<TTribesMaster>("TribesMaster", gtTribes);
@@ -62,7 +67,7 @@ TMasterRequests::TMasterRequests(TServerBrowser& browser, TDialogs& dialogs, QOb
             [this](const TMasterServer& server) { Receive(gtTribes, server); });
     connect(TribesMaster_, &TTribesMaster::OnMOTD, this, [this](const QByteArray& masterName) {
         // The message of the day itself is not shown.
-        ShowAfterPending(QStringLiteral("Reply from ") + QString::fromLatin1(masterName));
+        ShowAfterPending(QStringLiteral("Reply from ") + TextOfBytes(masterName));
     });
     T2Master_ = AddMaster<TT2Master>("T2Master", gtTribes2);
     connect(T2Master_, &TT2Master::OnComplete, this,
@@ -97,6 +102,15 @@ TComponent* TMasterRequests::AddMaster(const char* name, TGameType game)
                          QLatin1String(TextsOf(game)->OddMaster) +
                          QStringLiteral(" Master server. Aborted request."));
     });
+    // The count restarts when an import's first request has left (a paged or
+    // multi-version master sends several); one that could not be sent (its
+    // name does not resolve) leaves the count of the last answer.
+    connect(master, &TMaster::RequestSent, this, [this] {
+        if (NewImport_) {
+            NewImport_ = false;
+            Received_ = 0;
+        }
+    });
     // A master that cannot be asked (its name does not resolve) is an error
     // the user sees in a message box; the program carries on.
     connect(master, &TMaster::OnError, this, [this](const QString& message) {
@@ -117,6 +131,7 @@ void TMasterRequests::BuildMenu(QMenu& import, const QList<TMasterGame>& games)
         for (qsizetype j = 0; j < masters.size(); ++j) {
             QAction* item = game->addAction(MasterCaption(masters[j]));
             item->setObjectName(QStringLiteral("miMasterServ") + QString::number(j));
+            item->setData(int(masters[j].Kind));
             connect(item, &QAction::triggered, this, [this, item] { OnMasterClick(item); });
         }
     }
@@ -132,10 +147,26 @@ void TMasterRequests::OnMasterClick(QObject* sender)
         return;
     }
     const TMasterTarget target = MasterTargetOf(game->title(), item->text());
-    RequestMaster(target.Host, target.Port, target.Game);
+    const TMasterKind kind = item->data().toInt() == int(TMasterKind::Steam)
+                                 ? TMasterKind::Steam
+                                 : TMasterKind::Documented;
+    RequestMaster(target.Host, target.Port, target.Game, kind);
 }
 
-void TMasterRequests::RequestMaster(const QString& host, int port, TGameType game)
+void TMasterRequests::SetQ3Versions(const QList<int>& versions)
+{
+    QList<std::int32_t> usable;
+    for (int version : versions) {
+        if (version > 0 && !usable.contains(version)) {
+            usable.append(version);
+        }
+    }
+    if (!usable.isEmpty()) {
+        Q3Master_->SetVersions(usable);
+    }
+}
+
+void TMasterRequests::RequestMaster(const QString& host, int port, TGameType game, TMasterKind kind)
 {
     const TMasterTexts* texts = TextsOf(game);
     if (!texts) {
@@ -145,16 +176,20 @@ void TMasterRequests::RequestMaster(const QString& host, int port, TGameType gam
     }
     // The servers of an earlier answer still count for it.
     AddPending();
+    NewImport_ = true;
     Browser_.ShowStatus(QStringLiteral("Asking ") + host + QLatin1Char(':') +
                         QString::number(port) + QStringLiteral(" for ") +
                         QLatin1String(texts->Servers) + QStringLiteral(" servers..."));
     TMaster* master = nullptr;
     switch (game) {
     case gtHalfLife:
-        master = HLMaster_;
+        if (kind == TMasterKind::Steam) {
+            master = HLSteamMaster_;
+        } else {
+            master = HLMaster_;
+        }
         break;
     case gtQuake3:
-        Q3Master_->SetVersion(48);
         master = Q3Master_;
         break;
     case gtTribes:
@@ -167,7 +202,6 @@ void TMasterRequests::RequestMaster(const QString& host, int port, TGameType gam
     master->SetHostname(host);
     master->SetPort(port);
     master->Request();
-    Received_ = 0;
 }
 
 void TMasterRequests::Receive(TGameType game, const TMasterServer& server)

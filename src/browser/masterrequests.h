@@ -13,8 +13,10 @@ class QMenu;
 class TDialogs;
 class TServerBrowser;
 class THLMaster;
+class THLSteamMaster;
 class TMaster;
 class TQ3Master;
+class TQ3MultiMaster;
 class TT2Master;
 class TTribesMaster;
 
@@ -22,7 +24,9 @@ class TTribesMaster;
 // "&Import", the request a click on one of them starts, and what becomes of
 // each server, time-out, odd packet and message of the day a master reports.
 // It owns one component per master protocol: HLMaster, Q3Master,
-// TribesMaster and T2Master.
+// TribesMaster and T2Master, and HLSteamMaster for Half-Life masters of the
+// Steam kind. Q3Master asks for the servers of each protocol version in
+// turn and lists their union.
 //
 // Every listed server becomes a new, unqueried row. A master lists thousands
 // of servers in a burst of datagrams; they wait in arrival order and are
@@ -38,7 +42,8 @@ public:
 
     // Replaces the items of Import with one sub-menu per game, named
     // "miMasterGame" and its index, holding one item per master, named
-    // "miMasterServ" and its index, whose click asks that master.
+    // "miMasterServ" and its index, whose click asks that master in the form
+    // of its kind (kept in the item's data).
     void BuildMenu(QMenu& import, const QList<TMasterGame>& games);
 
     // A click on a master's menu item (Sender): asks the master it names for
@@ -46,7 +51,12 @@ public:
     void OnMasterClick(QObject* sender);
     // Asks a master of Game for its list; for a game without master
     // protocol it only says so.
-    void RequestMaster(const QString& host, int port, TGameType game);
+    void RequestMaster(const QString& host, int port, TGameType game,
+                       TMasterKind kind = TMasterKind::Documented);
+
+    // The protocol versions a Quake 3 master is asked for, in order; an
+    // empty list or one without a usable version keeps the current ones.
+    void SetQ3Versions(const QList<int>& versions);
 
     // Servers added to the list since the last request.
     int ReceivedCount() const { return Received_; }
@@ -56,7 +66,8 @@ public:
     void AddPending();
 
     THLMaster& HLMaster() const { return *HLMaster_; }
-    TQ3Master& Q3Master() const { return *Q3Master_; }
+    THLSteamMaster& HLSteamMaster() const { return *HLSteamMaster_; }
+    TQ3MultiMaster& Q3Master() const { return *Q3Master_; }
     TTribesMaster& TribesMaster() const { return *TribesMaster_; }
     TT2Master& T2Master() const { return *T2Master_; }
 
@@ -82,12 +93,14 @@ private:
     TServerBrowser& Browser_;
     TDialogs& Dialogs_;
     THLMaster* HLMaster_ = nullptr;
-    TQ3Master* Q3Master_ = nullptr;
+    THLSteamMaster* HLSteamMaster_ = nullptr;
+    TQ3MultiMaster* Q3Master_ = nullptr;
     TTribesMaster* TribesMaster_ = nullptr;
     TT2Master* T2Master_ = nullptr;
 
     QList<TPending> Pending_;
     qsizetype Next_ = 0;
     int Received_ = 0;
+    bool NewImport_ = false; // no request of the import asked last has left yet
     QTimer SliceTimer_;
 };

@@ -6,6 +6,7 @@
 #include "core/serverquerier.h"
 #include "core/serverresults.h"
 #include "core/settings.h"
+#include "model/networktext.h"
 #include "model/wildcard.h"
 
 TResultPresenter::TResultPresenter(TServerQuerier& querier, TServerListModel& model,
@@ -50,7 +51,7 @@ void TResultPresenter::Answered(std::int32_t id, const TQueryReply& reply)
     }
     switch (ApplyReply(*server, reply)) {
     case TReplyShows::Row:
-        Status_.ShowStatus(QStringLiteral("Reply from ") + QString::fromLatin1(server->Name));
+        Status_.ShowStatus(QStringLiteral("Reply from ") + TextOfBytes(server->Name));
         RefreshIcon(row, *server);
         Model_.SetTexts(row, ReplyRowTexts(*server, Settings_->AllowFormat));
         break;

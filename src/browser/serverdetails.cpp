@@ -5,6 +5,7 @@
 
 #include "core/settings.h"
 #include "model/genericserver.h"
+#include "model/networktext.h"
 
 namespace {
 
@@ -31,14 +32,14 @@ void FillTable(QTreeWidget& pane, const TServerTable& table)
     pane.setColumnCount(qMax(1, int(captions.size())));
     QStringList labels;
     for (const QByteArray& caption : captions) {
-        labels << QString::fromLatin1(caption);
+        labels << TextOfBytes(caption);
     }
     pane.setHeaderLabels(labels.isEmpty() ? QStringList{QString()} : labels);
     QList<QTreeWidgetItem*> items;
     for (qsizetype row = 1; row < table.size(); ++row) {
         QStringList cells;
         for (const QByteArray& cell : table[row]) {
-            cells << QString::fromLatin1(cell);
+            cells << TextOfBytes(cell);
         }
         items << new QTreeWidgetItem(cells);
     }
@@ -90,8 +91,7 @@ void TServerDetails::Show(const TGenericServer& server)
     QList<QTreeWidgetItem*> items;
     items.reserve(server.Rules.size());
     for (const TRule& rule : server.Rules) {
-        items << new QTreeWidgetItem(
-            QStringList{QString::fromLatin1(rule.Name), QString::fromLatin1(rule.Value)});
+        items << new QTreeWidgetItem(QStringList{TextOfBytes(rule.Name), TextOfBytes(rule.Value)});
     }
     lvRules->addTopLevelItems(items);
     lvRules->setUpdatesEnabled(true);

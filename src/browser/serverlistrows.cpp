@@ -1,5 +1,7 @@
 #include "browser/serverlistrows.h"
 
+#include "model/networktext.h"
+
 QList<TServerListLine> ServerListLines(const TServerListModel& model)
 {
     QList<TServerListLine> lines;
@@ -9,9 +11,13 @@ QList<TServerListLine> ServerListLines(const TServerListModel& model)
         if (!server) {
             continue;
         }
-        const auto cell = [&](int column) { return model.Cell(row, column).toLatin1(); };
+        // A cell that shows its record's bytes is written as those bytes.
+        const auto cell = [&](int column, QByteArrayView source = {}) {
+            return BytesOfShown(model.Cell(row, column), source);
+        };
         lines.append({server->GameType, cell(TServerListModel::colAddress),
-                      cell(TServerListModel::colName), cell(TServerListModel::colMap),
+                      cell(TServerListModel::colName, server->Name),
+                      cell(TServerListModel::colMap, server->Map),
                       cell(TServerListModel::colPlayers), cell(TServerListModel::colPing),
                       server->GameName, server->Favorite});
     }
@@ -24,9 +30,9 @@ std::vector<TServerListModel::TNewRow> LoadedRows(const QList<TServerListLine>& 
     std::vector<TServerListModel::TNewRow> rows;
     rows.reserve(std::size_t(lines.size()));
     for (const TServerListLine& line : lines) {
-        QString host = QString::fromLatin1(line.Address);
+        QString host = TextOfBytes(line.Address);
         const int port = SplitHostPort(host, ServerListDefaultPort);
-        auto server = makeRecord(host, port, line.GameType);
+        auto server = makeRecord(AsciiHost(host), port, line.GameType);
         ApplyServerListLine(*server, line);
         rows.push_back({std::move(server), ServerListLineTexts(line)});
     }

@@ -2,6 +2,8 @@
 
 #include <QIODevice>
 
+#include "model/networktext.h"
+
 namespace {
 
 bool ParseNumber(const QString& text, int low, int high, int& value)
@@ -46,6 +48,10 @@ QString QueryUsage()
                "  --master GAME HOST[:PORT]  list the servers of a master (hl, q3, tribes, t2;\n"
                "                             port %2 when left out)\n"
                "  --query                    with --master: query every listed server\n"
+               "  --master-kind KIND         with --master hl: documented (the \"c\" request)\n"
+               "                             (the default) or steam (the paged batch request)\n"
+               "  --q3-protocols LIST        with --master q3: the protocol versions asked,\n"
+               "                             comma-separated (default 48,68,71)\n"
                "  --file FILE                read addresses from FILE (\"-\": standard input), "
                "one\n"
                "                             per line: ADDRESS[:PORT] or GAME ADDRESS[:PORT];\n"
@@ -84,6 +90,7 @@ bool ParseAddress(const QString& text, int defaultPort, QString& host, int& port
     if (host.isEmpty() || host.contains(u' ')) {
         return false;
     }
+    host = AsciiHost(host);
     return colon < 0 || ParseNumber(trimmed.mid(colon + 1), 1, 65535, port);
 }
 
@@ -149,6 +156,39 @@ bool ParseQueryArguments(const QStringList& arguments, TQueryOptions& options, Q
             if (!value(i, argument, options.File)) {
                 return false;
             }
+        } else if (argument == u"--master-kind") {
+            if (!value(i, argument, text)) {
+                return false;
+            }
+            if (text != u"steam" && text != u"documented") {
+                error =
+                    QStringLiteral("--master-kind takes documented or steam, not '%1'").arg(text);
+                return false;
+            }
+            options.SteamMaster = text == u"steam";
+        } else if (argument == u"--q3-protocols") {
+            if (!value(i, argument, text)) {
+                return false;
+            }
+            QList<int> protocols;
+            for (const QString& part : text.split(u',')) {
+                bool ok = false;
+                const int protocol = part.trimmed().toInt(&ok);
+                if (!ok || protocol < 1) {
+                    protocols.clear();
+                    break;
+                }
+                if (!protocols.contains(protocol)) {
+                    protocols.append(protocol);
+                }
+            }
+            if (protocols.isEmpty()) {
+                error = QStringLiteral("--q3-protocols takes protocol numbers joined by ',', "
+                                       "not '%1'")
+                            .arg(text);
+                return false;
+            }
+            options.Q3Protocols = protocols;
         } else if (argument == u"--master") {
             QString game;
             if (!value(i, argument, game) || !value(i, argument, text)) {

@@ -21,6 +21,8 @@ struct TQueryOptions
     QString MasterHost;
     int MasterPort = 0;
     bool QueryListed = false; // --query
+    bool SteamMaster = false; // --master-kind steam: a Half-Life master of the Steam kind
+    QList<int> Q3Protocols = {48, 68, 71}; // --q3-protocols
 
     // The browser's defaults for its "Query timeout", "Retries" and
     // "Concurrent requests" settings.

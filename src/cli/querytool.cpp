@@ -7,7 +7,8 @@
 #include "cli/jsonwriter.h"
 #include "cli/resultformat.h"
 #include "masters/hlmaster.h"
-#include "masters/q3master.h"
+#include "masters/hlsteammaster.h"
+#include "masters/q3multimaster.h"
 #include "masters/t2master.h"
 #include "masters/tribesmaster.h"
 
@@ -119,16 +120,23 @@ void TQueryTool::AskMaster()
     const TMasterProtocol protocol = Options_.MasterGame->Master;
     switch (protocol) {
     case TMasterProtocol::HalfLife: {
+        if (Options_.SteamMaster) {
+            auto* master = new THLSteamMaster(this);
+            connect(master, &THLSteamMaster::OnServer, this, &TQueryTool::MasterServer);
+            connect(master, &THLSteamMaster::OnListEnd, this, [this] { MasterDone(true, {}); });
+            Master_ = master;
+            break;
+        }
         auto* master = new THLMaster(this);
         connect(master, &THLMaster::OnServer, this, &TQueryTool::MasterServer);
         Master_ = master;
         break;
     }
     case TMasterProtocol::Quake3: {
-        auto* master = new TQ3Master(this);
-        // The protocol of Quake 3 1.32, which masters list servers for today.
-        master->SetVersion(68);
+        auto* master = new TQ3MultiMaster(this);
+        master->SetVersions(Options_.Q3Protocols);
         connect(master, &TQ3Master::OnServer, this, &TQueryTool::MasterServer);
+        connect(master, &TQ3MultiMaster::OnListEnd, this, [this] { MasterDone(true, {}); });
         Master_ = master;
         break;
     }
@@ -172,15 +180,22 @@ void TQueryTool::AskMaster()
     Master_->SetTimeout(FirstDatagramMs(protocol));
     ++MasterAttempts_;
     Master_->Request();
-    // A master has no end-of-list mark: the list is over when no datagram
-    // came for a time-out's length. An answer that lists no server raises
-    // nothing, so the quiet time also starts at the request.
-    Quiet_.start(FirstDatagramMs(protocol) + Options_.TimeoutMs);
+    // A master of the documented forms has no end-of-list mark: the list is
+    // over when no datagram came for a time-out's length. An answer that
+    // lists no server raises nothing, so the quiet time also starts at the
+    // request. The paged and the many-version masters say when they end.
+    ListEnds_ = protocol == TMasterProtocol::Quake3 ||
+                (protocol == TMasterProtocol::HalfLife && Options_.SteamMaster);
+    if (!ListEnds_) {
+        Quiet_.start(FirstDatagramMs(protocol) + Options_.TimeoutMs);
+    }
 }
 
 void TQueryTool::MasterServer(const TMasterServer& server)
 {
-    Quiet_.start(Options_.TimeoutMs);
+    if (!ListEnds_) {
+        Quiet_.start(Options_.TimeoutMs);
+    }
     const QString key = server.IP + u':' + QString::number(server.Port);
     if (!Seen_.contains(key)) {
         Seen_.insert(key);

@@ -64,5 +64,6 @@ private:
     QSet<QString> Seen_;
     QTimer Quiet_;
     int MasterAttempts_ = 0;
+    bool ListEnds_ = false; // the master raises the end of its list
     bool Ended_ = false;
 };

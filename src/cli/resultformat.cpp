@@ -5,19 +5,26 @@
 #include <cmath>
 
 #include "cli/jsonwriter.h"
+#include "model/networktext.h"
 
 namespace {
 
-// Bytes for a terminal: Latin-1 as UTF-8, control bytes as "?".
-QByteArray Shown(QByteArrayView bytes)
+// Text for a terminal, in UTF-8: control characters as "?", so that a
+// server's name cannot move the cursor or end the line.
+QByteArray ShownText(QString text)
 {
-    QString text = QString::fromLatin1(bytes);
     for (QChar& c : text) {
         if (c.unicode() < 32 || (c.unicode() >= 127 && c.unicode() < 160)) {
             c = u'?';
         }
     }
     return text.toUtf8();
+}
+
+// A server's bytes as the browser shows them (TextOfBytes), for a terminal.
+QByteArray Shown(QByteArrayView bytes)
+{
+    return ShownText(TextOfBytes(bytes));
 }
 
 QByteArray Padded(const QByteArray& text, int width)
@@ -466,7 +473,7 @@ QByteArray FormatText(const TServerResult& result, bool players, bool rules)
         const QByteArray what =
             result.Status == TResultStatus::Timeout
                 ? QByteArray("no answer after ") + Num(result.RetryCount + 1) + " queries"
-                : Shown(result.Error.toLatin1());
+                : ShownText(result.Error);
         return address + "  " + Padded(StatusName(result.Status), 7) + "  " + what + "  (" + game +
                ")\n";
     }
@@ -481,7 +488,7 @@ QByteArray FormatText(const TServerResult& result, bool players, bool rules)
     if (result.Status == TResultStatus::Partial) {
         line += "  [partial: " +
                 (result.Error.isEmpty() ? QByteArray("a follow-up query had no answer")
-                                        : Shown(result.Error.toLatin1())) +
+                                        : ShownText(result.Error)) +
                 "]";
     }
     line += '\n';

@@ -1,6 +1,7 @@
 #include "core/addfind.h"
 
 #include "model/genericserver.h"
+#include "model/networktext.h"
 #include "model/replybuffer.h"
 
 namespace {
@@ -48,12 +49,13 @@ TManualAddress ReadManualAddress(const QString& text, int portBox)
     TManualAddress address{text, portBox};
     const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
     if (colon >= 0) {
-        const int port = ToIntDef(text.sliced(colon + 1).toLatin1());
+        const int port = ToIntDef(BytesOfText(text.sliced(colon + 1)));
         if (port != 0) {
             address.Port = port;
         }
         address.Host.truncate(colon);
     }
+    address.Host = AsciiHost(address.Host);
     return address;
 }
 
@@ -67,9 +69,8 @@ bool NameContains(QByteArrayView name, QStringView keyword)
     if (keyword.isEmpty()) {
         return false;
     }
-    // Names are bytes shown as Latin-1; a keyword letter outside Latin-1
-    // matches no byte.
-    return UpperAscii(QString::fromLatin1(name)).contains(UpperAscii(keyword));
+    // The name as the list shows it.
+    return UpperAscii(TextOfBytes(name)).contains(UpperAscii(keyword));
 }
 
 int FindServerRow(int start, int rowCount, QStringView keyword,

@@ -36,7 +36,8 @@ struct TManualAddress
 
 // Splits Text at its last ":": a number after it other than 0 replaces
 // PortBox; the host is the part before it, or the whole text without a ":".
-// The host is taken as typed, blanks and all.
+// The host is taken as typed, blanks and all, a name with letters outside
+// ASCII in its IDNA form (AsciiHost).
 TManualAddress ReadManualAddress(const QString& text, int portBox);
 bool IsValidPort(int port);
 

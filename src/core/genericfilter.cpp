@@ -1,6 +1,7 @@
 #include "core/genericfilter.h"
 
 #include "core/settingsstore.h"
+#include "model/networktext.h"
 #include "model/replybuffer.h"
 #include "model/wildcard.h"
 
@@ -32,29 +33,6 @@ TFilterKind KindOf(int filterType)
     default:
         return TFilterKind::None;
     }
-}
-
-// Text of the store or of the user as bytes: a character that fits in one
-// byte is that byte (the list shows bytes that way), any other its UTF-8.
-QByteArray TextBytes(QStringView text, bool dropCommas)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (dropCommas && c == u',') {
-            continue;
-        }
-        if (c.unicode() <= 0xFF) {
-            bytes.append(char(c.unicode()));
-            continue;
-        }
-        const qsizetype length =
-            c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
-        bytes.append(text.sliced(i, length).toUtf8());
-        i += length - 1;
-    }
-    return bytes;
 }
 
 int DigitIn(QByteArrayView field, char highest)
@@ -159,7 +137,7 @@ QString FilterDataText(const TGenericFilter& filter)
 {
     switch (KindOf(filter.FilterType)) {
     case TFilterKind::Text:
-        return QString::fromLatin1(filter.Pattern);
+        return TextOfBytes(filter.Pattern);
     case TFilterKind::Number:
         return QString::number(filter.Number);
     case TFilterKind::Flag:
@@ -218,7 +196,7 @@ TFilterList ReadFilters(QByteArrayView text)
 
 QByteArray FilterPattern(QStringView typed)
 {
-    return TextBytes(typed, true);
+    return BytesOfText(typed.toString().remove(QLatin1Char(',')));
 }
 
 QString FiltersKey()
@@ -229,15 +207,12 @@ QString FiltersKey()
 QList<TFilterProfile> ReadProfiles(const TSettingsStore& store)
 {
     QList<TFilterProfile> profiles;
-    const QString key = FiltersKey();
-    if (!store.KeyExists(key)) {
-        return profiles;
-    }
-    for (const QString& name : store.ValueNames(key)) {
-        const std::optional<TStoreValue> value = store.Value(key, name);
+    const QList<std::pair<QString, TStoreValue>> values = store.Values(FiltersKey());
+    profiles.reserve(values.size());
+    for (const auto& [name, value] : values) {
         TFilterProfile profile{name, {}};
-        if (value && value->Kind == TStoreKind::Text) {
-            profile.Filters = ReadFilters(TextBytes(value->Text, false));
+        if (value.Kind == TStoreKind::Text) {
+            profile.Filters = ReadFilters(BytesOfText(value.Text));
         }
         profiles.append(std::move(profile));
     }
@@ -246,9 +221,20 @@ QList<TFilterProfile> ReadProfiles(const TSettingsStore& store)
 
 bool SaveProfile(TSettingsStore& store, const QString& name, const TFilterList& filters)
 {
-    store.SetValue(FiltersKey(), name,
-                   TStoreValue::FromText(QString::fromLatin1(WriteFilters(filters))));
-    return store.Save();
+    const QString key = FiltersKey();
+    const std::optional<TStoreValue> before = store.Value(key, name);
+    store.SetValue(key, name, TStoreValue::FromText(StoredText(WriteFilters(filters))));
+    if (store.Save()) {
+        return true;
+    }
+    // A profile that could not be saved is not kept either: it would be
+    // listed and written at exit as if it had been.
+    if (before) {
+        store.SetValue(key, name, *before);
+    } else {
+        store.DeleteValue(key, name);
+    }
+    return false;
 }
 
 bool DeleteProfile(TSettingsStore& store, const QString& name)

@@ -89,9 +89,9 @@ QByteArray WriteFilters(const TFilterList& filters);
 // least one byte, so any text ends the reading.
 TFilterList ReadFilters(QByteArrayView text);
 
-// The pattern of a typed text: every comma removed; each character that
-// fits in one byte is that byte, any other is written in UTF-8, so that it
-// is compared literally and never turns into a wildcard.
+// The pattern of a typed text: every comma removed, then Latin-1 bytes when
+// every character fits in one byte, otherwise UTF-8 (BytesOfText), so that
+// no character turns into a wildcard.
 QByteArray FilterPattern(QStringView typed);
 
 // ---------------------------------------------------------------------------
@@ -106,7 +106,9 @@ QString FiltersKey(); // "\Software\Zelbo\Morvix\Filters"
 QList<TFilterProfile> ReadProfiles(const TSettingsStore& store);
 
 // Writes a profile (an existing one of that name is replaced in its place)
-// and saves the store; false when the store could not be saved.
+// and saves the store; false when the store could not be saved, and then
+// the store holds what it held before, so the profile is neither listed nor
+// written later.
 bool SaveProfile(TSettingsStore& store, const QString& name, const TFilterList& filters);
 
 // Deletes a profile's value when it exists and saves the store; false only

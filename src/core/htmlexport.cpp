@@ -4,25 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 #include "model/gamecatalogue.h"
+#include "model/networktext.h"
 
 namespace {
-
-// Bytes that are valid UTF-8 read as UTF-8, anything else as Latin-1, as
-// everywhere else in the program. This stands in for the shared helper of
-// the model layer and gives way to it.
-QString ServerText(QByteArrayView bytes)
-{
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
-                                                    QStringConverter::Flag::ConvertInitialBom);
-    QString text = utf8(bytes);
-    if (!utf8.hasError()) {
-        return text;
-    }
-    return QString::fromLatin1(bytes.data(), bytes.size());
-}
 
 QByteArray EscapeUtf8(QByteArrayView utf8)
 {
@@ -96,7 +82,7 @@ QByteArray Number(qint64 value)
 
 QByteArray HtmlServerText(QByteArrayView bytes)
 {
-    return HtmlEscaped(ServerText(bytes));
+    return HtmlEscaped(TextOfBytes(bytes));
 }
 
 QByteArray HtmlEscaped(const QString& text)
@@ -274,7 +260,7 @@ QString ProposedHtmlFileName(const TGenericServer& server)
         }
         return stem;
     };
-    QString stem = cleaned(ServerText(server.Name));
+    QString stem = cleaned(TextOfBytes(server.Name));
     if (stem.isEmpty()) {
         stem = cleaned(server.Info.Host + QLatin1Char('_') + QString::number(server.Info.Port));
     }

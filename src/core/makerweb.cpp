@@ -1,8 +1,26 @@
 #include "core/makerweb.h"
 
+namespace {
+
+std::optional<QString>& AddressForTests()
+{
+    static std::optional<QString> address;
+    return address;
+}
+
+} // namespace
+
 QString MakerWebAddress()
 {
+    if (AddressForTests()) {
+        return AddressForTests()->trimmed();
+    }
     return QStringLiteral(MORVIX_MAKER_URL).trimmed();
+}
+
+void SetMakerWebAddressForTests(const std::optional<QString>& address)
+{
+    AddressForTests() = address;
 }
 
 QUrl MakerPage(const QString& path)
@@ -23,4 +41,9 @@ QUrl MakerPage(const QString& address, const QString& path)
         base.chop(1);
     }
     return QUrl(base + path, QUrl::StrictMode);
+}
+
+QUrl NewsPage()
+{
+    return MakerPage(QStringLiteral("/morvix/news"));
 }

@@ -94,12 +94,9 @@ void TPingSweep::EchoReply(int replies)
     }
     // A row removed meanwhile takes its result with it.
     const int row = Rows_.RowOfServer(ServerId_);
-    TGenericServer* server = row >= 0 ? Rows_.RowServer(row) : nullptr;
-    if (server) {
+    if (row >= 0 && Rows_.RowServer(row)) {
         if (replies > 0) {
-            const std::uint32_t roundTrip = Ping_.Reply().RoundTripTime;
-            server->Info.Ping = roundTrip;
-            Rows_.SetCellText(row, TPingColumn::Ping, QString::number(roundTrip));
+            Rows_.SetRoundTrip(row, Ping_.Reply().RoundTripTime);
         } else {
             const QString none = QStringLiteral("---");
             Rows_.SetCellText(row, TPingColumn::Name, QStringLiteral("NO PING REPLY"));

@@ -27,11 +27,14 @@ public:
 
     virtual int RowCount() const = 0;
     // The record of a row; nullptr for a row without one.
-    virtual TGenericServer* RowServer(int row) const = 0;
+    virtual const TGenericServer* RowServer(int row) const = 0;
     // The row that holds the record with that Id now; -1 once it is gone.
     virtual int RowOfServer(std::int32_t id) const = 0;
     // Shows Text in a cell of the row; the record is not touched.
     virtual void SetCellText(int row, TPingColumn column, const QString& text) = 0;
+    // Keeps a measured round trip (ms) as the record's ping and shows it in
+    // the row's ping cell.
+    virtual void SetRoundTrip(int row, std::uint32_t milliseconds) = 0;
 };
 
 // The ICMP ping of the server list: one server at a time, in list order, a

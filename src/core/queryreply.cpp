@@ -8,6 +8,9 @@ template <typename... T> struct TOverloaded : T...
 {
     using T::operator()...;
 };
+// Spelled out for compilers that do not deduce an aggregate's arguments
+// (clang before 17, which builds the fuzz targets).
+template <typename... T> TOverloaded(T...) -> TOverloaded<T...>;
 
 } // namespace
 

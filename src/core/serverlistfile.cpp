@@ -1,13 +1,17 @@
 #include "core/serverlistfile.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 #include "model/apppaths.h"
 #include "model/genericserver.h"
+#include "model/networktext.h"
 #include "model/replybuffer.h"
 
 namespace {
@@ -60,12 +64,15 @@ QByteArray EncodeServerListLine(const TServerListLine& line)
 
 std::optional<TServerListLine> DecodeServerListLine(QByteArrayView text)
 {
-    if (text.isEmpty() || text.front() == '#') {
+    if (text.isEmpty() || text.front() == '#' || text.size() > ServerListMaxLineBytes) {
         return std::nullopt;
     }
     TReplyCursor cursor(text);
     TServerListLine line;
-    line.GameType = GameTypeFromName(QString::fromLatin1(cursor.NextToken(kFieldSeparator)));
+    // A field longer than every game name names none; it is not converted.
+    const QByteArrayView game = cursor.NextTokenView(kFieldSeparator);
+    line.GameType =
+        game.size() > LongestGameName() ? gtUnknown : GameTypeFromName(QString::fromLatin1(game));
     if (line.GameType == gtUnknown) {
         return std::nullopt;
     }
@@ -92,9 +99,10 @@ QByteArray EncodeServerList(const QList<TServerListLine>& lines)
     return out;
 }
 
-QList<TServerListLine> DecodeServerList(QByteArrayView contents)
+QList<TServerListLine> DecodeServerList(QByteArrayView contents, qsizetype* unread)
 {
     QList<TServerListLine> lines;
+    qsizetype skipped = 0;
     qsizetype start = 0;
     while (start < contents.size()) {
         qsizetype end = contents.indexOf('\n', start);
@@ -105,12 +113,31 @@ QList<TServerListLine> DecodeServerList(QByteArrayView contents)
         if (end > start && contents[end - 1] == '\r') {
             --end;
         }
-        if (auto line = DecodeServerListLine(contents.sliced(start, end - start))) {
+        const QByteArrayView text = contents.sliced(start, end - start);
+        if (auto line = DecodeServerListLine(text)) {
             lines.append(std::move(*line));
+        } else if (!text.trimmed().isEmpty() && text.front() != '#') {
+            ++skipped;
         }
         start = next;
     }
+    if (unread) {
+        *unread = skipped;
+    }
     return lines;
+}
+
+bool IsEmptyServerList(QByteArrayView contents)
+{
+    const QByteArrayView header(ServerListHeader);
+    if (contents.startsWith(header)) {
+        const QByteArrayView rest = contents.sliced(header.size());
+        if (rest.isEmpty() || rest.front() == '\n' || rest.startsWith("\r\n")) {
+            contents = rest;
+        }
+    }
+    return std::all_of(contents.begin(), contents.end(),
+                       [](char c) { return c == '\r' || c == '\n' || c == ' ' || c == '\t'; });
 }
 
 void ApplyServerListLine(TGenericServer& server, const TServerListLine& line)
@@ -134,11 +161,11 @@ void ApplyServerListLine(TGenericServer& server, const TServerListLine& line)
 TRowTexts ServerListLineTexts(const TServerListLine& line)
 {
     return {
-        QString::fromLatin1(line.Caption),
-        QString::fromLatin1(line.Map),
-        QString::fromLatin1(line.Players),
-        QString::fromLatin1(line.Ping),
-        GameTypeName(line.GameType) + QStringLiteral(" / ") + QString::fromLatin1(line.GameName),
+        TextOfBytes(line.Caption),
+        TextOfBytes(line.Map),
+        TextOfBytes(line.Players),
+        TextOfBytes(line.Ping),
+        GameTypeName(line.GameType) + QStringLiteral(" / ") + TextOfBytes(line.GameName),
     };
 }
 
@@ -167,6 +194,7 @@ const QString& TServerListFile::Path()
 TServerListFile::TReadResult TServerListFile::Read(QList<TServerListLine>& lines)
 {
     Error_.clear();
+    Notice_.clear();
     lines.clear();
     QFile file(Path());
     if (!file.exists()) {
@@ -176,13 +204,63 @@ TServerListFile::TReadResult TServerListFile::Read(QList<TServerListLine>& lines
         Error_ = QStringLiteral("Cannot read %1: %2").arg(Path_, file.errorString());
         return TReadResult::Failed;
     }
-    const QByteArray contents = file.readAll();
+    // Read with the limit, not whole: the file may be anything.
+    const QByteArray contents = file.read(ServerListMaxFileBytes + 1);
     if (file.error() != QFileDevice::NoError) {
         Error_ = QStringLiteral("Cannot read %1: %2").arg(Path_, file.errorString());
         return TReadResult::Failed;
     }
-    lines = DecodeServerList(contents);
+    file.close();
+
+    QString problem;
+    qsizetype unread = 0;
+    if (contents.size() > ServerListMaxFileBytes) {
+        problem = QStringLiteral("The server list file %1 is larger than %2 MB, far more than a "
+                                 "list takes, and was not read.")
+                      .arg(Path_)
+                      .arg(ServerListMaxFileBytes / (1024 * 1024));
+    } else {
+        lines = DecodeServerList(contents, &unread);
+        if (lines.isEmpty() && !IsEmptyServerList(contents)) {
+            problem = QStringLiteral("The server list file %1 holds no server Morvix can read.")
+                          .arg(Path_);
+        }
+    }
+    if (!problem.isEmpty()) {
+        lines.clear();
+        const QString aside = KeepAside(true);
+        if (aside.isEmpty()) {
+            Error_ = problem +
+                     QStringLiteral("\nIt could not be moved aside, so it is left as it is and "
+                                    "the list of this run is not saved over it.");
+            return TReadResult::Failed;
+        }
+        Notice_ = problem +
+                  QStringLiteral("\nIt has been moved to %1; the list starts empty.").arg(aside);
+        return TReadResult::Read;
+    }
+    if (unread > 0) {
+        const QString aside = KeepAside(false);
+        Notice_ = QStringLiteral("%1 line(s) of the server list file %2 could not be read and "
+                                 "will not be saved with the list.")
+                      .arg(unread)
+                      .arg(Path_);
+        Notice_ += aside.isEmpty()
+                       ? QStringLiteral("\nA copy of the file could not be kept.")
+                       : QStringLiteral("\nA copy of the file is kept as %1.").arg(aside);
+    }
     return TReadResult::Read;
+}
+
+QString TServerListFile::KeepAside(bool move)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = Path_ + QStringLiteral(".unread-") + stamp;
+    for (int n = 2; QFileInfo::exists(aside); ++n) {
+        aside = Path_ + QStringLiteral(".unread-") + stamp + QLatin1Char('-') + QString::number(n);
+    }
+    const bool kept = move ? QFile::rename(Path_, aside) : QFile::copy(Path_, aside);
+    return kept ? aside : QString();
 }
 
 bool TServerListFile::Write(const QList<TServerListLine>& lines)

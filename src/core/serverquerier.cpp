@@ -1,11 +1,31 @@
 #include "core/serverquerier.h"
 
 #include <limits>
+#include <span>
 
 #include "core/querypacer.h"
 #include "model/udpendpoint.h"
+#include "protocols/hlsteaminfoquery.h"
+#include "protocols/hlsteamplayerquery.h"
+#include "protocols/hlsteamrulequery.h"
 
 namespace {
+
+// Half-Life servers of today answer only the Steam form of the three
+// queries: the same records, other components.
+constexpr TQueryStep kHalfLifeSteam[] = {{TQueryKind::HLInfo, "qHLSteamInfo", "HL-Info Error: "},
+                                         {TQueryKind::HLPlayers, "qHLSteamPlayer", nullptr},
+                                         {TQueryKind::HLRules, "qHLSteamRule", "HL-Rule Error: "}};
+
+// The queries of the second form a game's servers may answer in; none for
+// a game with one form.
+std::span<const TQueryStep> OtherChainOf(TGameType game)
+{
+    if (game == gtHalfLife) {
+        return kHalfLifeSteam;
+    }
+    return {};
+}
 
 // The record type a component's OnComplete carries.
 template <typename TQuery, typename TRecord> TRecord RecordOf(void (TQuery::*)(const TRecord&));
@@ -23,20 +43,24 @@ TServerQuerier::TServerQuerier(TTargets targets, TLimitsSource limits, QObject* 
     });
 
     QHash<QString, int> byName;
-    for (const TGameInfo& game : GameCatalogue()) {
-        for (const TQueryStep& step : game.Chain) {
+    const auto build = [&](std::span<const TQueryStep> steps, bool steam, std::vector<int>& chain) {
+        for (const TQueryStep& step : steps) {
             const QString name = QLatin1String(step.Component);
             int index = byName.value(name, -1);
             if (index < 0) {
-                TComponent component = MakeComponent(step.Kind);
+                TComponent component = MakeComponent(step.Kind, steam);
                 component.Engine->setObjectName(name);
                 component.Step = &step;
                 index = int(Components_.size());
                 Components_.push_back(std::move(component));
                 byName.insert(name, index);
             }
-            Chains_[game.Type].push_back(index);
+            chain.push_back(index);
         }
+    };
+    for (const TGameInfo& game : GameCatalogue()) {
+        build(game.Chain, false, Chains_[game.Type]);
+        build(OtherChainOf(game.Type), true, OtherChains_[game.Type]);
     }
 }
 
@@ -68,8 +92,20 @@ template <typename TQuery> TServerQuerier::TComponent TServerQuerier::MakeCompon
     return {engine, [engine](std::int32_t tag) { engine->Query(tag); }, nullptr};
 }
 
-TServerQuerier::TComponent TServerQuerier::MakeComponent(TQueryKind kind)
+TServerQuerier::TComponent TServerQuerier::MakeComponent(TQueryKind kind, bool steam)
 {
+    if (steam) {
+        switch (kind) {
+        case TQueryKind::HLInfo:
+            return MakeComponent<THLSteamInfoQuery>();
+        case TQueryKind::HLPlayers:
+            return MakeComponent<THLSteamPlayerQuery>();
+        case TQueryKind::HLRules:
+            return MakeComponent<THLSteamRuleQuery>();
+        default:
+            break; // no Steam form: the documented component
+        }
+    }
     switch (kind) {
     case TQueryKind::Quake2:
         return MakeComponent<TQ2Query>();
@@ -122,6 +158,12 @@ int TServerQuerier::RetryCount(std::int32_t id) const
 {
     const auto server = Servers_.constFind(id);
     return server == Servers_.cend() ? 0 : server->Retries;
+}
+
+int TServerQuerier::KnownForm(const QString& address) const
+{
+    const auto form = Forms_.constFind(address);
+    return form == Forms_.cend() ? -1 : int(*form);
 }
 
 // ---------------------------------------------------------------------------
@@ -192,6 +234,8 @@ void TServerQuerier::ResetRetries()
 {
     for (TServer& server : Servers_) {
         server.Retries = 0;
+        server.FormRetries = 0;
+        server.Other = false;
     }
 }
 
@@ -216,7 +260,7 @@ void TServerQuerier::Forget(const QList<std::int32_t>& ids)
     }
 }
 
-void TServerQuerier::Dispatch(std::int32_t id)
+void TServerQuerier::Dispatch(std::int32_t id, bool retry)
 {
     TQueryTarget target;
     if (!Targets_(id, target)) {
@@ -228,6 +272,18 @@ void TServerQuerier::Dispatch(std::int32_t id)
         TServer& server = Servers_[id];
         server.Chain = ++LastChain_;
         server.FollowUpRetries = 0;
+        if (!retry) {
+            server.Address = target.Address();
+            // A known form is asked alone; otherwise the server stays in the
+            // form its retries have reached, as a single query does not
+            // reset them.
+            const auto known = Forms_.constFind(server.Address);
+            const bool other = known == Forms_.cend() ? server.Other : *known;
+            if (other != server.Other) {
+                server.Other = other;
+                server.FormRetries = 0;
+            }
+        }
         if (server.CountedRound != Round_) {
             server.CountedRound = Round_;
             server.Counted = 0;
@@ -237,15 +293,15 @@ void TServerQuerier::Dispatch(std::int32_t id)
         ++Sent_;
         ++Outstanding_;
         RoundOpen_ = true;
-        Send(id, chain, game, 0, target.Host, target.Port, true);
+        Send(id, chain, game, server.Other, 0, target.Host, target.Port, true);
     }
     emit Progress(Sent_, Outstanding_);
 }
 
-void TServerQuerier::Send(std::int32_t id, std::uint64_t chain, TGameType game, int step,
-                          const QString& host, int port, bool counted)
+void TServerQuerier::Send(std::int32_t id, std::uint64_t chain, TGameType game, bool other,
+                          int step, const QString& host, int port, bool counted)
 {
-    const TComponent& component = Components_[Chains_[game][step]];
+    const TComponent& component = Components_[ChainOf(game, other)[step]];
     TBasicQuery& engine = *component.Engine;
     const TQueryLimits limits = Limits_();
     if (step == 0 || !limits.FollowUpsKeepDefaults) {
@@ -253,7 +309,7 @@ void TServerQuerier::Send(std::int32_t id, std::uint64_t chain, TGameType game, 
         engine.SetTimeout(limits.TimeoutMs);
     }
     const std::int32_t tag = NextTag();
-    Requests_.insert(tag, {id, chain, Round_, game, std::uint8_t(step), counted});
+    Requests_.insert(tag, {id, chain, Round_, game, std::uint8_t(step), counted, other});
     engine.SetHostname(host);
     engine.SetPort(port);
     component.Query(tag);
@@ -328,14 +384,18 @@ void TServerQuerier::HandleReply(TQueryReply reply)
     }
     if (server->Chain == request.Chain) {
         server->FollowUpRetries = 0;
+        if (request.Step == 0 && !OtherChains_[request.Game].empty()) {
+            Forms_.insert(server->Address, request.Other);
+        }
         const int next = request.Step + 1;
         TQueryTarget target;
-        if (next < int(Chains_[request.Game].size())) {
+        if (next < int(ChainOf(request.Game, request.Other).size())) {
             // The follow-up goes to the address that answered, while the
             // server is listed.
             if (Targets_(request.Id, target)) {
                 const TBasicData& info = ReplyInfo(reply);
-                Send(request.Id, request.Chain, request.Game, next, info.Host, info.Port, false);
+                Send(request.Id, request.Chain, request.Game, request.Other, next, info.Host,
+                     info.Port, false);
             }
         } else {
             server->Error.clear();
@@ -378,11 +438,23 @@ void TServerQuerier::HandleTimeout(TBasicQuery* engine, const TBasicData& reply)
     const bool firstQuery = request.Step == 0;
     bool gaveUp = false;
     if (firstQuery) {
-        if (limits.Retries > server->Retries) {
+        // A server whose form is not known yet is asked in the other one
+        // once the first form's retries are spent; one that sent what could
+        // not be read did answer, in this form.
+        const bool otherForm = failure.isEmpty() && !request.Other && !server->Other &&
+                               !OtherChains_[request.Game].empty() &&
+                               !Forms_.contains(server->Address);
+        if (limits.Retries > server->FormRetries || otherForm) {
+            if (limits.Retries > server->FormRetries) {
+                ++server->FormRetries;
+            } else {
+                server->FormRetries = 0;
+                server->Other = true;
+            }
             ++server->Retries;
             // Sent again before the time-out is counted, so that the round
             // is never seen to end in between.
-            Dispatch(request.Id);
+            Dispatch(request.Id, true);
         } else {
             gaveUp = true;
         }
@@ -391,15 +463,15 @@ void TServerQuerier::HandleTimeout(TBasicQuery* engine, const TBasicData& reply)
         ++server->FollowUpRetries;
         TQueryTarget target;
         if (Targets_(request.Id, target)) {
-            Send(request.Id, request.Chain, request.Game, request.Step, reply.Host, reply.Port,
-                 false);
+            Send(request.Id, request.Chain, request.Game, request.Other, request.Step, reply.Host,
+                 reply.Port, false);
         }
     } else {
         gaveUp = true;
     }
     emit TimedOut(request.Id, shown, firstQuery, gaveUp);
     if (!failure.isEmpty()) {
-        const TQueryStep& step = *Components_[Chains_[request.Game][request.Step]].Step;
+        const TQueryStep& step = StepOf(request);
         emit Failed(request.Id, failure,
                     step.ErrorPrefix ? QLatin1String(step.ErrorPrefix) + failure : QString());
     }
@@ -425,7 +497,7 @@ void TServerQuerier::HandleError(TBasicQuery* engine, int code, const QString& m
     }
     const TRequest request = *found;
     Requests_.erase(found);
-    const TQueryStep& step = *Components_[Chains_[request.Game][request.Step]].Step;
+    const TQueryStep& step = StepOf(request);
     const bool counted = EndCount(request);
 
     const auto server = Servers_.find(request.Id);

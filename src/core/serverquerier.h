@@ -53,6 +53,13 @@ struct TQueryLimits
 // dispatch superseded by a newer one, is still shown but counts for nothing
 // and starts no follow-up.
 //
+// A game whose servers speak one of two forms (Half-Life: the documented
+// requests, or the Steam form) is asked in its first form; when that first
+// query has no answer after its retries, the other form's first query is
+// sent, with retries of its own, counted as re-sends of the same server. The
+// form whose first query answered is remembered per address for the life of
+// the coordinator, and later dispatches to that address ask in it alone.
+//
 // Handlers may run the event loop (a message box); the coordinator keeps no
 // reference across its own signals.
 class TServerQuerier : public QObject
@@ -99,6 +106,10 @@ public:
     // the system does not say.
     std::optional<std::uint64_t> RoundDroppedReplies() const;
 
+    // The form an address ("host:port", as the owner gives it) answered in:
+    // 0 its game's first form, 1 the other one, -1 not known (yet).
+    int KnownForm(const QString& address) const;
+
     // The component named Name (a step's Component), or nullptr.
     TBasicQuery* Component(const QString& name) const;
     // The component of a game's first query.
@@ -142,6 +153,7 @@ private:
         TGameType Game = gtUnknown;
         std::uint8_t Step = 0;
         bool Counted = false;
+        bool Other = false; // asked in the game's other form
     };
     struct TServer
     {
@@ -149,15 +161,28 @@ private:
         std::uint64_t CountedRound = 0;
         int Counted = 0; // requests counted in CountedRound, still under way
         int Retries = 0;
+        int FormRetries = 0; // re-sends of the first query in the current form
         int FollowUpRetries = 0;
+        bool Other = false; // the current dispatch asks in the other form
+        QString Address;    // as the owner gave it at the dispatch
         QString Error;
     };
 
     template <typename TQuery> TComponent MakeComponent();
-    TComponent MakeComponent(TQueryKind kind);
-    void Dispatch(std::int32_t id);
-    void Send(std::int32_t id, std::uint64_t chain, TGameType game, int step, const QString& host,
-              int port, bool counted);
+    // Steam: the Steam form of the kind's query, where it has one.
+    TComponent MakeComponent(TQueryKind kind, bool steam);
+    // Retry: the same server again, in the form it is being asked in.
+    void Dispatch(std::int32_t id, bool retry = false);
+    void Send(std::int32_t id, std::uint64_t chain, TGameType game, bool other, int step,
+              const QString& host, int port, bool counted);
+    const std::vector<int>& ChainOf(TGameType game, bool other) const
+    {
+        return other ? OtherChains_[game] : Chains_[game];
+    }
+    const TQueryStep& StepOf(const TRequest& request) const
+    {
+        return *Components_[ChainOf(request.Game, request.Other)[request.Step]].Step;
+    }
     std::int32_t NextTag();
     // Ends the count of a request; true when it was counted in this round.
     bool EndCount(const TRequest& request);
@@ -175,6 +200,9 @@ private:
     std::vector<TComponent> Components_;
     // By game and step, the index into Components_.
     std::array<std::vector<int>, gtUnknown> Chains_{};
+    std::array<std::vector<int>, gtUnknown> OtherChains_{};
+    // By address, whether the game's other form answered there.
+    QHash<QString, bool> Forms_;
 
     QHash<std::int32_t, TRequest> Requests_; // by tag
     QHash<std::int32_t, TServer> Servers_;   // by Id

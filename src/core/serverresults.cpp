@@ -1,5 +1,6 @@
 #include "core/serverresults.h"
 
+#include "model/networktext.h"
 #include "model/replybuffer.h"
 
 #include <cmath>
@@ -47,12 +48,11 @@ QString AddressText(const TGenericServer& server)
 TRowTexts ReplyRowTexts(const TGenericServer& server, bool allowFormat)
 {
     return {
-        QString::fromLatin1(allowFormat ? CleanServerName(server.Name) : server.Name),
-        QString::fromLatin1(server.Map),
+        TextOfBytes(allowFormat ? CleanServerName(server.Name) : server.Name),
+        TextOfBytes(server.Map),
         QString::number(server.NumPlayers) + QLatin1Char('/') + QString::number(server.MaxPlayers),
         QString::number(server.Info.Ping),
-        GameTypeName(server.GameType) + QStringLiteral(" / ") +
-            QString::fromLatin1(server.GameName),
+        GameTypeName(server.GameType) + QStringLiteral(" / ") + TextOfBytes(server.GameName),
     };
 }
 
@@ -67,9 +67,8 @@ QString ServerInfoText(const TGenericServer& server, const QString& mapCell,
 {
     // Built by concatenation: a server name may itself hold "%1".
     const QString wide = QStringLiteral("      ");
-    return QString::fromLatin1(server.Name) + wide + mapCell + wide +
-           QString::number(server.NumPlayers) + QLatin1Char('/') +
-           QString::number(server.MaxPlayers) + QStringLiteral("   ") +
+    return TextOfBytes(server.Name) + wide + mapCell + wide + QString::number(server.NumPlayers) +
+           QLatin1Char('/') + QString::number(server.MaxPlayers) + QStringLiteral("   ") +
            QString::number(server.Info.Ping) + wide + gameCell + wide + AddressText(server);
 }
 

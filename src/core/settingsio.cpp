@@ -1,7 +1,9 @@
 #include "core/settingsio.h"
 
+#include <QHash>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <variant>
@@ -9,6 +11,7 @@
 #include "core/dialogs.h"
 #include "core/settings.h"
 #include "core/settingsstore.h"
+#include "model/networktext.h"
 
 namespace {
 
@@ -48,6 +51,12 @@ const TMainValue kMainValues[] = {
 
 // Left, top, width and height of a window under "Windows".
 const char* const kRectParts[] = {"Top", "Left", "Width", "Height"};
+
+// No screen is this far out or this large; within these limits a window's
+// right and bottom edges are far from overflowing.
+constexpr int kMaxWindowPlace = 1000000;
+// A column wider than this is no layout a user made.
+constexpr int kMaxColumnWidth = 100000;
 
 const QString kServerNamePatterns = QStringLiteral("Patterns\\ServerName");
 const QString kPlayerNamePatterns = QStringLiteral("Patterns\\PlayerName");
@@ -149,11 +158,21 @@ private:
     QStringList& Invalid_;
 };
 
-void ReadRect(TReader& reader, const QString& key, const QString& window, QRect& rect)
+void ReadRect(TReader& reader, QStringList& invalid, const QString& key, const QString& window,
+              QRect& rect)
 {
     int parts[4] = {rect.top(), rect.left(), rect.width(), rect.height()};
     for (int i = 0; i < 4; ++i) {
-        reader.Into(key, window + QLatin1String(kRectParts[i]), parts[i]);
+        const QString name = window + QLatin1String(kRectParts[i]);
+        int part = parts[i];
+        reader.Into(key, name, part);
+        // Positions may be negative (a screen left of the first), sizes not.
+        const int lowest = i < 2 ? -kMaxWindowPlace : 0;
+        if (part < lowest || part > kMaxWindowPlace) {
+            invalid << name;
+        } else {
+            parts[i] = part;
+        }
     }
     rect = QRect(parts[1], parts[0], parts[2], parts[3]);
 }
@@ -167,10 +186,27 @@ void WriteRect(TSettingsStore& store, const QString& key, const QString& window,
 }
 
 // Deletes Key and writes one value per entry, so that entries the user
-// removed leave the store too.
+// removed leave the store too. A key that holds exactly these entries is left
+// alone, so that the store has nothing of it to write back.
 void ReplaceKey(TSettingsStore& store, const QString& key,
-                const QList<std::pair<QString, TStoreValue>>& values)
+                const QList<std::pair<QString, TStoreValue>>& entries)
 {
+    // Entries of the same name become one value in the place of the first,
+    // the later data winning, as the store's own SetValue does.
+    QList<std::pair<QString, TStoreValue>> values;
+    QHash<QString, qsizetype> at;
+    for (const auto& [name, value] : entries) {
+        const auto found = at.constFind(name);
+        if (found == at.cend()) {
+            at.insert(name, values.size());
+            values.append({name, value});
+        } else {
+            values[*found].second = value;
+        }
+    }
+    if (store.KeyExists(key) && store.Values(key) == values) {
+        return;
+    }
     store.DeleteKey(key);
     store.CreateKey(key);
     for (const auto& [name, value] : values) {
@@ -252,25 +288,34 @@ QStringList LoadSettings(const TSettingsStore& store, TSettings& settings,
 
     const QString buddies = SettingsKey(QStringLiteral("Buddies"));
     if (store.KeyExists(buddies)) {
-        for (const QString& name : store.ValueNames(buddies)) {
+        for (const auto& [name, value] : store.Values(buddies)) {
             // A mark of the wrong kind is reported; the buddy stays, marked
             // case-sensitive as a new entry is.
-            TBuddy buddy{name.toLatin1(), true};
-            reader.Into(buddies, name, buddy.CaseSensitive);
+            TBuddy buddy{BytesOfText(name), true};
+            if (IsNumberKind(value.Kind)) {
+                buddy.CaseSensitive = value.Number != 0;
+            } else {
+                invalid << name;
+            }
             values.Buddies.append(buddy);
         }
     }
 
     const QString windows = SettingsKey(QStringLiteral("Windows"));
     if (store.KeyExists(windows)) {
-        ReadRect(reader, windows, QStringLiteral("List"), values.ListRect);
-        ReadRect(reader, windows, QStringLiteral("Remote"), values.RemoteRect);
+        ReadRect(reader, invalid, windows, QStringLiteral("List"), values.ListRect);
+        ReadRect(reader, invalid, windows, QStringLiteral("Remote"), values.RemoteRect);
     }
     // The server list's own layout, kept as texts.
     TListLayout& layout = values.ListLayout;
     const QString columns = SettingsKey(QStringLiteral("Windows\\Columns"));
     if (const auto sizes = reader.Numbers(columns, QStringLiteral("Sizes"))) {
-        layout.Sizes = *sizes;
+        if (std::all_of(sizes->begin(), sizes->end(),
+                        [](int size) { return size >= 0 && size <= kMaxColumnWidth; })) {
+            layout.Sizes = *sizes;
+        } else {
+            invalid << QStringLiteral("Sizes");
+        }
     }
     if (const auto order = reader.Numbers(columns, QStringLiteral("Order"))) {
         layout.Order = *order;
@@ -344,11 +389,9 @@ bool SaveSettings(TSettingsStore& store, const TSettingsValues& values)
                        TStoreValue::FromText(values.GamePaths[game]));
     }
 
-    // Two buddies of the same text become one value, the later mark winning.
     QList<std::pair<QString, TStoreValue>> buddies;
     for (const TBuddy& buddy : values.Buddies) {
-        buddies.append(
-            {QString::fromLatin1(buddy.Pattern), TStoreValue::Flag(buddy.CaseSensitive)});
+        buddies.append({StoredText(buddy.Pattern), TStoreValue::Flag(buddy.CaseSensitive)});
     }
     ReplaceKey(store, SettingsKey(QStringLiteral("Buddies")), buddies);
 
@@ -372,6 +415,31 @@ bool SaveSettings(TSettingsStore& store, const TSettingsValues& values)
     return store.Save();
 }
 
+QRect PlaceOnScreen(const QRect& stored, const QList<QRect>& screens)
+{
+    if (!stored.isValid()) {
+        return QRect();
+    }
+    const QRect* best = nullptr;
+    qint64 bestArea = 0;
+    for (const QRect& screen : screens) {
+        const QRect common = screen.intersected(stored);
+        const qint64 area = common.isValid() ? qint64(common.width()) * common.height() : 0;
+        if (area > bestArea) {
+            best = &screen;
+            bestArea = area;
+        }
+    }
+    if (!best) {
+        return QRect();
+    }
+    const int width = qMin(stored.width(), best->width());
+    const int height = qMin(stored.height(), best->height());
+    const int left = qBound(best->left(), stored.left(), best->left() + best->width() - width);
+    const int top = qBound(best->top(), stored.top(), best->top() + best->height() - height);
+    return QRect(left, top, width, height);
+}
+
 bool StoredStartInTray(const TSettingsStore& store)
 {
     const std::optional<TStoreValue> value = store.Value(SettingsKey(), QStringLiteral("OSTray"));
@@ -380,7 +448,23 @@ bool StoredStartInTray(const TSettingsStore& store)
 
 void LoadSettingsFile(TFileSettingsStore& store, TDialogs& dialogs)
 {
-    if (store.Load() != TFileSettingsStore::TLoadResult::Damaged) {
+    const TFileSettingsStore::TLoadResult result = store.Load();
+    if (result == TFileSettingsStore::TLoadResult::Loaded && !store.Problems().isEmpty()) {
+        // Only so many lines fit a message box.
+        constexpr qsizetype shown = 12;
+        const QStringList& problems = store.Problems();
+        QString lines = problems.mid(0, shown).join(QLatin1Char('\n'));
+        if (problems.size() > shown) {
+            lines += QStringLiteral("\n... and %1 more.").arg(problems.size() - shown);
+        }
+        dialogs.Warning(QStringLiteral("Settings"),
+                        QStringLiteral("Some entries of the settings file %1 could not be read:\n"
+                                       "%2\nMorvix goes on without them and leaves them in the "
+                                       "file as they are.")
+                            .arg(store.Path(), lines));
+        return;
+    }
+    if (result != TFileSettingsStore::TLoadResult::Damaged) {
         return;
     }
     const QString where =
@@ -388,9 +472,9 @@ void LoadSettingsFile(TFileSettingsStore& store, TDialogs& dialogs)
             ? QStringLiteral("It could not be moved aside and is left where it is.")
             : QStringLiteral("It has been moved to %1.").arg(store.MovedAsideTo());
     dialogs.Warning(QStringLiteral("Settings"),
-                    QStringLiteral("The settings file %1 could not be read.\n%2\n"
+                    QStringLiteral("The settings file %1 could not be read. %2\n%3\n"
                                    "Morvix starts with its default settings.")
-                        .arg(store.Path(), where));
+                        .arg(store.Path(), store.Problems().value(0), where));
 }
 
 double ToStoredDate(const QDateTime& when)

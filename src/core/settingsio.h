@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -46,6 +48,12 @@ QString InvalidDataTypeMessage(const QStringList& names);
 // makes the store permanent. False when it could not be saved: the store's
 // previous file is then kept whole and Store.ErrorString() says why.
 bool SaveSettings(TSettingsStore& store, const TSettingsValues& values);
+
+// Where a window with the stored place Stored goes, given the available
+// areas of the screens: on the screen it overlaps most, made no larger than
+// that screen and moved into it. A null rectangle when Stored is not valid or
+// lies on no screen: the window then keeps its own place.
+QRect PlaceOnScreen(const QRect& stored, const QList<QRect>& screens);
 
 // "OSTray" read straight from the store: the main window needs it when it is
 // created, before the settings are loaded. Only a stored true counts.

@@ -14,7 +14,9 @@ QList<TMasterServer> THLMaster::Decode(QByteArrayView data)
     servers.reserve(data.size() / 6);
     TReplyCursor cursor(data);
     for (TMasterServer server; ReadMasterServer(cursor, TPortOrder::BigEndian, server);) {
-        servers.append(server);
+        if (IsListedServer(server)) {
+            servers.append(server);
+        }
     }
     return servers;
 }

@@ -85,6 +85,7 @@ void TMaster::Transmit(std::uint32_t address, const QByteArray& packet)
         return;
     }
     Timer_.start(qMax(0, Timeout_));
+    emit RequestSent();
 }
 
 void TMaster::Fail(const QString& errorMessage)
@@ -109,6 +110,11 @@ void TMaster::Expire()
     }
     // Set before the event, so that a handler that asks again starts clean.
     Expired_ = true;
+    RequestTimedOut();
+}
+
+void TMaster::RequestTimedOut()
+{
     emit OnTimeout();
 }
 

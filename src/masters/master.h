@@ -69,6 +69,9 @@ signals:
     // name does not resolve, otherwise a text naming the failure. Nothing was
     // sent and no time-out runs.
     void OnError(const QString& errorMessage);
+    // The request left for the master (after its name resolved, when it has
+    // one); from now on datagrams are taken as its answer.
+    void RequestSent();
 
 protected:
     void SetPrefix(const QByteArray& prefix, bool onEveryDatagram);
@@ -80,6 +83,11 @@ protected:
     // Decodes the accepted bytes of one datagram (without the prefix when it
     // was checked) and raises the subclass's events.
     virtual void ProcessReply(QByteArrayView data) = 0;
+
+    // The time-out ran out before the current request's first datagram
+    // (Expired is set). Raises OnTimeout; a subclass that asks in several
+    // steps may go on with its next step instead.
+    virtual void RequestTimedOut();
 
 private:
     // Applies the time-out and prefix rules to one incoming datagram.

@@ -1,5 +1,8 @@
 #include "masters/masterserver.h"
 
+#include <QList>
+#include <QStringView>
+
 #include "model/replybuffer.h"
 
 namespace {
@@ -44,4 +47,19 @@ bool ReadMasterServer(TReplyCursor& cursor, TPortOrder order, TMasterServer& ser
         server.Port = port;
     }
     return true;
+}
+
+std::uint64_t MasterServerKey(const TMasterServer& server)
+{
+    std::uint64_t address = 0;
+    int parts = 0;
+    for (QStringView part : QStringView(server.IP).split(u'.')) {
+        bool ok = false;
+        const uint value = part.toUInt(&ok);
+        if (!ok || value > 255 || ++parts > 4) {
+            return 0;
+        }
+        address = address << 8 | value;
+    }
+    return parts == 4 ? address << 16 | std::uint16_t(server.Port) : 0;
 }

@@ -15,11 +15,22 @@ struct TMasterServer
     friend bool operator==(const TMasterServer&, const TMasterServer&) = default;
 };
 
+// The server's address and port as one number, for sets of servers; 0 for
+// an address that is not four dotted decimal parts.
+std::uint64_t MasterServerKey(const TMasterServer& server);
+
 enum class TPortOrder
 {
     BigEndian,
     LittleEndian,
 };
+
+// Whether a listed entry can be a server: no game server answers on port 0,
+// and masters use entries of that port to mark the end of their list.
+inline bool IsListedServer(const TMasterServer& server)
+{
+    return server.Port != 0;
+}
 
 // Reads one listed server: four address bytes, first part first, then a
 // two-byte port in the given order. When fewer than six bytes remain it

@@ -17,17 +17,24 @@ QByteArray TQ3Master::Packet(std::int32_t version)
 
 QList<TMasterServer> TQ3Master::Decode(QByteArrayView data)
 {
-    // Masters end the list with an entry of this shape; read as an entry it
-    // would be 69.79.84.0 port 0.
-    static constexpr QByteArrayView endOfList("\\EOT\0\0\0", 7);
+    // Masters end the list with an entry of one of these shapes; read as an
+    // entry they would be 69.79.84.0 and 69.79.70.0, port 0.
+    static constexpr QByteArrayView endOfTransmission("\\EOT\0\0\0", 7);
+    static constexpr QByteArrayView endOfFile("\\EOF\0\0\0", 7);
     QList<TMasterServer> servers;
     servers.reserve(data.size() / 7);
     TReplyCursor cursor(data);
-    while (cursor.Remaining() >= 7 && cursor.Rest().first(7) != endOfList) {
+    while (cursor.Remaining() >= 7) {
+        const QByteArrayView entry = cursor.Rest().first(7);
+        if (entry == endOfTransmission || entry == endOfFile) {
+            break;
+        }
         cursor.CutLeft(1); // the separator, normally a backslash
         TMasterServer server;
         ReadMasterServer(cursor, TPortOrder::BigEndian, server);
-        servers.append(server);
+        if (IsListedServer(server)) {
+            servers.append(server);
+        }
     }
     return servers;
 }

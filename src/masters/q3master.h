@@ -27,8 +27,9 @@ public:
                           "getserversResponse");
     }
 
-    // The servers of one datagram's accepted bytes. A short tail, and the
-    // end-of-list entry "\EOT" with three zero bytes, are not servers.
+    // The servers of one datagram's accepted bytes. A short tail is not a
+    // server, and the end-of-list entries "\EOT" and "\EOF" with three zero
+    // bytes end the list; an entry of port 0 is left out.
     static QList<TMasterServer> Decode(QByteArrayView data);
 
 signals:

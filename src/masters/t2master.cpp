@@ -32,7 +32,9 @@ QList<TMasterServer> TT2Master::Decode(QByteArrayView data)
     servers.reserve(qMin<qsizetype>(count, cursor.Remaining() / 6));
     TMasterServer server;
     for (int i = 0; i < count && ReadMasterServer(cursor, TPortOrder::LittleEndian, server); ++i) {
-        servers.append(server);
+        if (IsListedServer(server)) {
+            servers.append(server);
+        }
     }
     return servers;
 }

@@ -29,7 +29,9 @@ TTribesMasterPacket TTribesMaster::Decode(QByteArrayView data)
         cursor.CutLeft(1); // the entry's length byte, normally 6
         TMasterServer server;
         ReadMasterServer(cursor, TPortOrder::LittleEndian, server);
-        packet.Servers.append(server);
+        if (IsListedServer(server)) {
+            packet.Servers.append(server);
+        }
     }
     return packet;
 }

@@ -146,17 +146,21 @@ void TBasicQuery::DataReceived(const TDatagram& datagram)
 
     entry->Reply.Status = rsAnswered;
     entry->Reply.Ticks = datagram.ReceivedAt - entry->Reply.Ticks;
+    ++entry->Datagrams;
     const std::uint64_t serial = entry->Serial;
     const TBasicData reply{entry->Reply.Host, entry->Reply.Port, entry->Reply.Ticks,
                            entry->Reply.Tag, datagram.Data};
     const TBasicData* outer = std::exchange(ReplyInProgress_, &reply);
+    InProgress_.push_back({entry->Serial, datagram.ReceivedAt});
     ProcessReply(reply);
+    InProgress_.pop_back();
     ReplyInProgress_ = outer;
     if (FreeSlotOnAnswer_ && !Scanning_) {
         // Looked up again: a handler that ran the event loop may have let a
-        // scan remove it. Inside a scan only the scan removes entries.
+        // scan remove it. Inside a scan only the scan removes entries. One
+        // that waits for more of its answer (KeepPending) stays.
         const TActiveIt still = Live_.value(serial, Active_.end());
-        if (still != Active_.end()) {
+        if (still != Active_.end() && still->Reply.Status == rsAnswered) {
             RemoveActive(still);
         }
     }
@@ -211,6 +215,40 @@ void TBasicQuery::TimedOut(TActiveIt entry, const QString& failure)
     if (still != Active_.end()) {
         RemoveActive(still);
     }
+}
+
+bool TBasicQuery::KeepPending(const QByteArray& packet)
+{
+    if (InProgress_.empty()) {
+        return false;
+    }
+    const TInProgress& current = InProgress_.back();
+    const TActiveIt entry = Live_.value(current.Serial, Active_.end());
+    if (entry == Active_.end() || entry->Reply.Status != rsAnswered) {
+        return false;
+    }
+    const auto port = std::uint16_t(entry->Reply.Port);
+    entry->Reply.Status = rsPending;
+    // Ticks holds the round trip now: back to the time of the first send,
+    // or a new start.
+    entry->Reply.Ticks = packet.isEmpty() ? current.ReceivedAt - entry->Reply.Ticks : TickCount();
+    entry->Sent = true;
+    // It was the oldest pending request of its sender and stays so.
+    Pending_[SenderKey(entry->Address, port)].push_front(entry);
+    if (!packet.isEmpty()) {
+        entry->ReadBeforeSend = Endpoint_->DatagramsRead();
+        Endpoint_->Send(entry->Address, port, packet);
+    }
+    return true;
+}
+
+int TBasicQuery::DatagramsReceived() const
+{
+    if (InProgress_.empty()) {
+        return 0;
+    }
+    const auto entry = Live_.constFind(InProgress_.back().Serial);
+    return entry == Live_.constEnd() ? 0 : (*entry)->Datagrams;
 }
 
 void TBasicQuery::RemoveActive(TActiveIt entry)

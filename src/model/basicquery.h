@@ -10,6 +10,7 @@
 #include <deque>
 #include <list>
 #include <optional>
+#include <vector>
 
 #include "model/basicdata.h"
 
@@ -122,6 +123,19 @@ protected:
 
     void DoError(int errorCode, const QString& errorMessage);
 
+    // For a datagram that is not the last of its request's answer, called
+    // from ProcessReply before it raises any event: the request stays pending
+    // for its sender, so that the sender's next datagram finds it again. With
+    // a Packet, which goes to the same server at once, the round trip and the
+    // time-out start again from now (an answer that asks to be asked again);
+    // without one they keep running from the first send (the rest of an
+    // answer split over several datagrams). False outside ProcessReply.
+    bool KeepPending(const QByteArray& packet = {});
+
+    // The datagrams the request of the reply being decoded has received,
+    // that one included; 0 outside ProcessReply.
+    int DatagramsReceived() const;
+
 private:
     struct TActive
     {
@@ -130,6 +144,7 @@ private:
         std::uint32_t Address = 0;        // IPv4, once known
         std::uint64_t ReadBeforeSend = 0; // the endpoint's reads when it was sent
         bool Sent = false;
+        int Datagrams = 0; // matched so far
     };
     using TActiveList = std::list<TActive>;
     using TActiveIt = TActiveList::iterator;
@@ -169,6 +184,15 @@ private:
     TUdpEndpoint* Endpoint_ = nullptr;
     const TBasicData* ReplyInProgress_ = nullptr;
     QString ReadFailure_;
+    // The requests (by serial) of the replies being decoded, innermost last,
+    // with the times their datagrams came; a handler may pump events, so a
+    // request is looked up again in Live_ before it is touched.
+    struct TInProgress
+    {
+        std::uint64_t Serial = 0;
+        std::uint32_t ReceivedAt = 0;
+    };
+    std::vector<TInProgress> InProgress_;
     bool Scanning_ = false;
     bool FreeSlotOnAnswer_ = false;
 };

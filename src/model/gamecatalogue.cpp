@@ -81,8 +81,23 @@ QString GameTypeName(int gameType)
     return QString::fromLatin1(info ? info->DisplayName : "Unknown");
 }
 
+qsizetype LongestGameName()
+{
+    static const qsizetype longest = [] {
+        qsizetype length = 0;
+        for (const TGameInfo& game : kGames) {
+            length = qMax(length, qsizetype(qstrlen(game.AcceptedName)));
+        }
+        return length;
+    }();
+    return longest;
+}
+
 TGameType GameTypeFromName(QStringView name)
 {
+    if (name.size() > LongestGameName()) {
+        return gtUnknown;
+    }
     // Only a to z are folded, as the stored names are plain ASCII.
     QString upper;
     upper.reserve(name.size());

@@ -95,6 +95,9 @@ QString GameTypeName(int gameType);
 // The game whose accepted name equals Name after ASCII upper-casing, else gtUnknown.
 TGameType GameTypeFromName(QStringView name);
 
+// The length of the longest accepted name: a longer text names no game.
+qsizetype LongestGameName();
+
 // The game a user names on a command line: its short name ("q3") or its
 // display name ("Quake 3"), in any case; nullptr for any other text.
 const TGameInfo* GameInfoByName(QStringView name);

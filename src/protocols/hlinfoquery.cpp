@@ -34,11 +34,18 @@ bool THLInfoQuery::Decode(const TBasicData& reply, THLInfo& info)
     if (mod.IsMod != 0) {
         mod.InfoURL = cursor.TakeToken('\0');
         mod.DownloadURL = cursor.TakeToken('\0');
-        // Servers send one more string here, always empty: a zero byte before
-        // the two numbers and the two flag bytes (ten bytes). Older
-        // descriptions of the reply leave it out, so it is skipped only when
-        // the reply is long enough to hold it as well.
-        if (cursor.Remaining() >= 11 && cursor.Rest()[0] == '\0') {
+        // Two layouts follow the addresses. Half-Life's own dedicated
+        // servers (GoldSource HLDS: Counter-Strike 1.6, Day of Defeat, ...;
+        // tests/data/hl_details_cs16.bin) send one more string, always
+        // empty, before the two numbers and the two flags, and since VAC
+        // two more bytes after them (VAC and bot count): 11 or 13 bytes. The
+        // older descriptions of the reply, and servers written from them,
+        // leave the empty string out: 10 bytes, or 12 with those two. Only
+        // the exact length tells them apart: a zero first byte does not, as
+        // a version's low byte may be zero. Any other length (a reply cut
+        // short or one with more after it) is read in the older layout.
+        const qsizetype left = cursor.Remaining();
+        if ((left == 11 || left == 13) && cursor.Rest()[0] == '\0') {
             cursor.CutLeft(1);
         }
         cursor.TakeBytes(mod.ModVersion);

@@ -7,12 +7,6 @@ namespace {
 // Slot, a name ended by a zero byte, score and time.
 constexpr qsizetype MinPlayerBytes = 1 + 1 + 4 + 4;
 
-// Whether Cursor holds a whole player entry.
-bool HasPlayer(TReplyCursor cursor)
-{
-    return cursor.CutLeft(1) && cursor.SkipPast('\0') && cursor.Remaining() >= 8;
-}
-
 } // namespace
 
 bool THLPlayerQuery::Decode(const TBasicData& reply, THLPlayers& players)
@@ -27,19 +21,22 @@ bool THLPlayerQuery::Decode(const TBasicData& reply, THLPlayers& players)
     players = THLPlayers{};
     cursor.CutLeft(header.size());
 
-    // The list ends at the announced count or at the last entry the datagram
-    // holds whole, whichever comes first; Count is the number delivered.
-    const int announced = cursor.ReadU8();
-    players.Players.reserve(qMin<qsizetype>(announced, cursor.Remaining() / MinPlayerBytes));
-    while (players.Players.size() < announced && HasPlayer(cursor)) {
+    // Count is the number the server announced. The list holds the players
+    // the datagram carries, up to that count: an entry cut off by the end
+    // keeps what arrived (a name without its zero takes the rest, a number
+    // cut short reads as 0), so the list may be shorter than Count but never
+    // longer, and never larger than the bytes can hold.
+    players.Count = cursor.ReadU8();
+    players.Players.reserve(
+        qMin<qsizetype>(players.Count, cursor.Remaining() / MinPlayerBytes + 1));
+    while (players.Players.size() < players.Count && !cursor.AtEnd()) {
         THLPlayers::TPlayer player;
         player.Index = cursor.ReadU8();
         player.Name = cursor.TakeToken('\0');
-        cursor.ReadBytes(player.Score);
-        cursor.ReadBytes(player.Time);
+        cursor.TakeBytes(player.Score);
+        cursor.TakeBytes(player.Time);
         players.Players.append(std::move(player));
     }
-    players.Count = std::uint8_t(players.Players.size());
     players.Info = reply;
     return true;
 }

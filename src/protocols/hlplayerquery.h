@@ -16,7 +16,7 @@ struct THLPlayers
         friend bool operator==(const TPlayer&, const TPlayer&) = default;
     };
 
-    std::uint8_t Count = 0; // entries in Players
+    std::uint8_t Count = 0; // players announced; Players holds at most as many
     QList<TPlayer> Players;
     TBasicData Info;
 

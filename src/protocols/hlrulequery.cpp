@@ -7,11 +7,6 @@ namespace {
 // Two strings, each ended by a zero byte.
 constexpr qsizetype MinRuleBytes = 2;
 
-bool HasRule(TReplyCursor cursor)
-{
-    return cursor.SkipPast('\0') && cursor.SkipPast('\0');
-}
-
 } // namespace
 
 bool THLRuleQuery::Decode(const TBasicData& reply, THLRules& rules)
@@ -26,19 +21,20 @@ bool THLRuleQuery::Decode(const TBasicData& reply, THLRules& rules)
     rules = THLRules{};
     cursor.CutLeft(header.size());
 
-    // A negative count announces no rules. The list ends at the count or at
-    // the last pair the datagram holds whole; Count is the number delivered.
-    std::int16_t announced = 0;
-    cursor.ReadBytes(announced);
+    // Count is the number the server announced; a negative one announces
+    // no rules. The list holds the pairs the datagram carries, up to that
+    // count: a pair cut off by the end keeps what arrived (a name or value
+    // without its zero takes the rest). Each pair takes at least one byte,
+    // so the list never outgrows the datagram.
+    cursor.ReadBytes(rules.Count);
     rules.Rules.reserve(
-        qBound(qsizetype(0), qsizetype(announced), cursor.Remaining() / MinRuleBytes));
-    while (rules.Rules.size() < announced && HasRule(cursor)) {
+        qBound(qsizetype(0), qsizetype(rules.Count), cursor.Remaining() / MinRuleBytes + 1));
+    while (rules.Rules.size() < rules.Count && !cursor.AtEnd()) {
         THLRule rule;
         rule.Name = cursor.TakeToken('\0');
         rule.Value = cursor.TakeToken('\0');
         rules.Rules.append(std::move(rule));
     }
-    rules.Count = std::int16_t(rules.Rules.size());
     rules.Info = reply;
     return true;
 }

@@ -10,7 +10,7 @@ using THLRule = TRule;
 struct THLRules
 {
     TBasicData Info;
-    std::int16_t Count = 0; // entries in Rules
+    std::int16_t Count = 0; // rules announced; Rules holds at most as many
     QList<THLRule> Rules;
 
     friend bool operator==(const THLRules&, const THLRules&) = default;

@@ -47,18 +47,19 @@ bool TT2Query::Decode(const TBasicData& reply, TT2Server& server)
 
     // The rest is text: the team count, the team lines, one line that is not
     // used, then the player lines. A line or field that runs to the end of
-    // the text is read once; the team list stops where the text ends, so
-    // TeamCount is the number of teams delivered.
-    const int announcedTeams = std::uint8_t(ToIntDef(cursor.TakeTokenView('\n'), 1));
-    while (server.Teams.size() < announcedTeams && !cursor.AtEnd()) {
-        const QByteArray text = cursor.TakeToken('\n');
-        TReplyCursor line(text);
+    // the text is read once. TeamCount is the first line's number (one team
+    // when it is no number) and Teams has that many entries: a team whose
+    // line the text no longer holds has an empty name and score 0. The
+    // count is one byte, so the list stays small whatever the line says.
+    server.TeamCount = std::uint8_t(ToIntDef(cursor.TakeTokenView('\n'), 1));
+    server.Teams.reserve(server.TeamCount);
+    while (server.Teams.size() < server.TeamCount) {
+        TReplyCursor line(cursor.TakeTokenView('\n'));
         TT2Server::TTeam team;
         team.Name = line.TakeToken('\t');
         team.Score = ToIntDef(line.Rest());
         server.Teams.append(std::move(team));
     }
-    server.TeamCount = std::uint8_t(server.Teams.size());
 
     // The players follow the lines, not the count; a count of 0 means none.
     if (server.PlayerCount > 0) {

@@ -26,7 +26,7 @@ struct TT2Server
     QByteArray GameType;
     QByteArray MapType;
     QByteArray Map;
-    std::uint8_t TeamCount = 0; // entries in Teams
+    std::uint8_t TeamCount = 0; // teams announced, as many entries in Teams
     std::uint8_t PlayerCount = 0;
     std::uint8_t MaxPlayers = 0;
     bool Dedicated = false;

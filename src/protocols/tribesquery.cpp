@@ -8,26 +8,6 @@
 
 namespace {
 
-// A team: two strings of at least their length byte each.
-constexpr qsizetype MinTeamBytes = 2;
-// A player: ping, loss and team bytes, then two strings.
-constexpr qsizetype MinPlayerBytes = 5;
-
-bool SkipPString(TReplyCursor& cursor)
-{
-    return cursor.HasPString() && cursor.CutLeft(1 + std::uint8_t(cursor.Rest()[0]));
-}
-
-bool HasTeam(TReplyCursor cursor)
-{
-    return SkipPString(cursor) && SkipPString(cursor);
-}
-
-bool HasPlayer(TReplyCursor cursor)
-{
-    return cursor.CutLeft(3) && SkipPString(cursor) && SkipPString(cursor);
-}
-
 bool IsBlank(char c)
 {
     return std::uint8_t(c) <= 32;
@@ -128,21 +108,20 @@ bool TTribesQuery::Decode(const TBasicData& reply, TTribesServer& server)
     server.Teams.Header = HeadingSplit(cursor.TakePString());
     server.Players.Header = HeadingSplit(cursor.TakePString());
 
-    // The tables hold the entries the datagram holds whole, up to the counts
-    // announced; the first entry cut short ends both.
+    // The tables have as many rows as the counts announce. Rows the
+    // datagram no longer carries read as missing, as every field does past
+    // the end: a row cut short keeps what arrived and the rest are empty.
+    // Both counts are single bytes, so the rows stay few.
     THeaderArray& teams = server.Teams.Rows;
-    teams.reserve(qMin<qsizetype>(server.Teams.Count, cursor.Remaining() / MinTeamBytes));
-    while (teams.size() < server.Teams.Count && HasTeam(cursor)) {
+    teams.reserve(server.Teams.Count);
+    while (teams.size() < server.Teams.Count) {
         const QByteArray name = cursor.TakePString();
         teams.append(RowSplit(FillTemplate(cursor.TakePString(), {{'t', name}})));
     }
-    if (teams.size() < server.Teams.Count) {
-        cursor.CutLeft(cursor.Remaining());
-    }
 
     THeaderArray& players = server.Players.Rows;
-    players.reserve(qMin<qsizetype>(server.Players.Count, cursor.Remaining() / MinPlayerBytes));
-    while (players.size() < server.Players.Count && HasPlayer(cursor)) {
+    players.reserve(server.Players.Count);
+    while (players.size() < server.Players.Count) {
         const int ping = cursor.ReadU8() * 4;
         const int loss = cursor.ReadU8();
         const int team = cursor.ReadU8();

@@ -12,7 +12,7 @@ using THeaderArray = QList<THeader>;
 struct TTeamList
 {
     THeader Header;         // the column headings the server sends
-    THeaderArray Rows;      // one row per team the reply holds whole
+    THeaderArray Rows;      // one row per team announced, empty past the datagram
     std::int32_t Count = 0; // teams announced by the reply
 
     friend bool operator==(const TTeamList&, const TTeamList&) = default;
@@ -21,7 +21,7 @@ struct TTeamList
 struct TPlayerList
 {
     THeader Header;
-    THeaderArray Rows;      // one row per player the reply holds whole
+    THeaderArray Rows;      // one row per player announced, empty past the datagram
     std::int32_t Count = 0; // players announced by the reply
     std::int32_t Max = 0;
 

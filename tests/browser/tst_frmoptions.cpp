@@ -30,6 +30,7 @@ private slots:
     void controlsChangeSettingsAtOnce();
     void noLimitWarns();
     void buddyListEditing();
+    void buddiesOutsideLatin1();
     void pagesAndClosing();
 
 private:
@@ -210,6 +211,28 @@ void TestFrmOptions::buddyListEditing()
     }
     Use("btRemoveBuddy");
     QCOMPARE(Settings_->Values().Buddies, TBuddyList({{"*Bot?", false}}));
+}
+
+// A buddy typed in letters outside Latin-1 is its UTF-8, shown as typed;
+// one the list showed is listed again with its own bytes.
+void TestFrmOptions::buddiesOutsideLatin1()
+{
+    const QByteArray vlad = "\xD0\x92\xD0\xBB\xD0\xB0\xD0\xB4";
+    // Latin-1 bytes that also read as UTF-8: the list shows one letter.
+    const QByteArray twoLetters = "\xDF\xA9";
+    Settings_->Change([&](TSettingsValues& v) { v.Buddies = {{twoLetters, true}}; });
+    auto* name = Find<QLineEdit>("edBuddyName");
+    name->setText(QStringLiteral("Влад"));
+    Use("btAddBuddy");
+    name->setText(QStringLiteral("café"));
+    Use("btAddBuddy");
+    QCOMPARE(Settings_->Values().Buddies,
+             TBuddyList({{twoLetters, true}, {vlad, true}, {"caf\xE9", true}}));
+    auto* list = Find<QListWidget>("lbBuddies");
+    QCOMPARE(list->item(1)->text(), QStringLiteral("Влад"));
+    list->item(1)->setCheckState(Qt::Unchecked);
+    QCOMPARE(Settings_->Values().Buddies,
+             TBuddyList({{twoLetters, true}, {vlad, false}, {"caf\xE9", true}}));
 }
 
 void TestFrmOptions::pagesAndClosing()

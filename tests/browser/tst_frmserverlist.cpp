@@ -445,13 +445,22 @@ void TestFrmServerList::replyTexts_data()
     QTest::addColumn<QList<QByteArray>>("players");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("playersCell");
+    QTest::addColumn<QString>("shownName");   // the name in the rules pane
+    QTest::addColumn<QString>("firstPlayer"); // the first name in the players pane
     const QByteArray raw("  Tab\tbed\xE9  ");
     QTest::newRow("name as sent") << raw << false << QList<QByteArray>{"1 2 \"a\""}
-                                  << QString::fromLatin1(raw) << "1/8";
+                                  << QString::fromLatin1(raw) << "1/8" << QString::fromLatin1(raw)
+                                  << "a";
     QTest::newRow("formatted name") << raw << true << QList<QByteArray>{"1 2 \"a\""} << "Tabbed"
-                                    << "1/8";
+                                    << "1/8" << QString::fromLatin1(raw) << "a";
     QTest::newRow("no players") << QByteArray("Empty") << false << QList<QByteArray>{} << "Empty"
-                                << "0/8";
+                                << "0/8"
+                                << "Empty" << QString();
+    // Bytes that are UTF-8 show as UTF-8, in the list and in both panes.
+    const QByteArray vlad = "\xD0\x92\xD0\xBB\xD0\xB0\xD0\xB4";
+    QTest::newRow("UTF-8") << vlad + "'s box" << false << QList<QByteArray>{"1 2 \"" + vlad + "\""}
+                           << QStringLiteral("Влад's box") << "1/8" << QStringLiteral("Влад's box")
+                           << QStringLiteral("Влад");
 }
 
 void TestFrmServerList::replyTexts()
@@ -461,6 +470,8 @@ void TestFrmServerList::replyTexts()
     QFETCH(QList<QByteArray>, players);
     QFETCH(QString, caption);
     QFETCH(QString, playersCell);
+    QFETCH(QString, shownName);
+    QFETCH(QString, firstPlayer);
     Settings_->Change([&](TSettingsValues& values) { values.AllowFormat = allowFormat; });
     const int row = AddQ3(NewServer(Q3Reply(name, "dm", 8, players)));
     Window_->QueryServer(row);
@@ -471,9 +482,12 @@ void TestFrmServerList::replyTexts()
     QCOMPARE(Window_->Server(row)->Name, name);
     QCOMPARE(Window_->Server(row)->PlayerTable.size(), players.size() + 1);
     Select({row});
-    QCOMPARE(PaneRows("lvRules").first(), "sv_hostname|" + QString::fromLatin1(name));
+    QCOMPARE(PaneRows("lvRules").first(), "sv_hostname|" + shownName);
     QCOMPARE(Pane("lvPlayers")->topLevelItemCount(), players.size());
     QCOMPARE(Pane("lvPlayers")->columnCount(), 3);
+    if (!firstPlayer.isEmpty()) {
+        QCOMPARE(PaneRows("lvPlayers").first().section(u'|', 0, 0), firstPlayer);
+    }
 }
 
 void TestFrmServerList::retriesThenTimeOut_data()

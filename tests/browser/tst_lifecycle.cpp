@@ -1,8 +1,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
@@ -15,6 +17,7 @@
 
 #include "browser/frmoptions.h"
 #include "browser/frmserverlist.h"
+#include "browser/joinpingcommands.h"
 #include "browser/trayicon.h"
 #include "core/makerweb.h"
 #include "core/serverlistfile.h"
@@ -23,6 +26,7 @@
 #include "core/settingsstore.h"
 #include "fakeudpserver.h"
 #include "gamereplies.h"
+#include "model/icmpecho.h"
 #include "windowfixture.h"
 
 namespace {
@@ -51,6 +55,7 @@ private slots:
     void cleanup();
 
     void firstShowLoadsTheSettings();
+    void storedPlaceFitsTheScreen();
     void startInTray_data();
     void startInTray();
     void minimiseGoesToTray();
@@ -145,6 +150,25 @@ void TestLifecycle::firstShowLoadsTheSettings()
     QCOMPARE(Dialogs_->Shown()[0].Text, QString("Invalid data type for 'MaxQueries'"));
     QCOMPARE(Settings_->Values().MaxQueries, 15);
     QTRY_COMPARE_WITH_TIMEOUT(server.RequestCount(), 1, 5000);
+}
+
+// A stored place larger than the screen or hanging off it is fitted to the
+// screen it is mostly on.
+void TestLifecycle::storedPlaceFitsTheScreen()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    TSettingsValues stored;
+    stored.ListRect =
+        QRect(screen.left() + 100, screen.top() + 50, screen.width() * 3, screen.height() + 400);
+    StoreSettings(stored);
+    MakeWindow();
+    Window_->ShowAtStart();
+    QVERIFY(Window_->StartupDone());
+    // Its size is the screen's; the platform may shift it by its frame.
+    const QRect placed = Window_->geometry();
+    QVERIFY2(screen.adjusted(-4, -4, 4, 4).contains(placed),
+             qPrintable(QStringLiteral("%1,%2").arg(placed.x()).arg(placed.y())));
+    QCOMPARE(Window_->geometry().size(), screen.size());
 }
 
 void TestLifecycle::startInTray_data()
@@ -308,6 +332,12 @@ void TestLifecycle::shortcutsTriggerTheirItems()
     QCOMPARE(triggered.count(), action->isEnabled() ? 1 : 0);
     if (name == "miListRemove") {
         QCOMPARE(Window_->ServerCount(), 0);
+    } else if (name.startsWith("miQueryPing")) {
+        // The ping starts with the host's lookup, unless the system allows no
+        // ICMP echo, which the status bar then says.
+        const QString whyNot = Window_->JoinPing().Ping().ErrorText();
+        QCOMPARE(Window_->StatusText(),
+                 whyNot.isEmpty() ? QStringLiteral("Looking up host 127.0.0.1") : whyNot);
     } else if (name.startsWith("miQuery") && action->isEnabled()) {
         QCOMPARE(Window_->SentCount(), 1);
     }

@@ -1,6 +1,7 @@
 // The main window's server list file and master requests.
 #include <QAction>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -17,7 +18,9 @@
 #include "fakeudpserver.h"
 #include "gamereplies.h"
 #include "masters/hlmaster.h"
+#include "masters/hlsteammaster.h"
 #include "masters/q3master.h"
+#include "masters/q3multimaster.h"
 #include "masters/t2master.h"
 #include "masters/tribesmaster.h"
 #include "testutil.h"
@@ -86,7 +89,10 @@ private slots:
     void noAnswer_data();
     void noAnswer();
     void unresolvableHostAndOtherGames();
+    void unresolvableHostKeepsTheCount();
     void largeAnswerIsAddedInSlices();
+    void namesKeepTheirBytes();
+    void listThatGivesNoServerIsKept();
 
 private:
     void NewWindow();
@@ -348,11 +354,23 @@ void TestListAndMasters::answers()
         Window_->StatusText(),
         QStringLiteral("Asking 127.0.0.1:%1 for %2 servers...").arg(Master_->Port()).arg(named));
     QTRY_COMPARE_WITH_TIMEOUT(Window_->ServerCount(), 40, 5000);
-    QTRY_COMPARE(Window_->StatusText(), QStringLiteral("Received 40 %1 servers.").arg(named));
-    QCOMPARE(Master_->Requests(), QList<QByteArray>{type == gtHalfLife ? THLMaster::Packet()
-                                                    : type == gtQuake3 ? TQ3Master::Packet(48)
-                                                    : type == gtTribes ? TTribesMaster::Packet()
-                                                                       : TT2Master::Packet()});
+    if (oddFirst && type == gtQuake3) {
+        // Every version's answer starts with the odd datagram, the last one's too.
+        QTRY_COMPARE(Window_->StatusText(), QStringLiteral("Received an odd packet from the Quake "
+                                                           "3 Master server. Aborted request."));
+    } else {
+        QTRY_COMPARE(Window_->StatusText(), QStringLiteral("Received 40 %1 servers.").arg(named));
+    }
+    // A Quake 3 master is asked once per protocol version; the list is the
+    // union, so the counts do not double.
+    const QList<QByteArray> requests =
+        type == gtHalfLife ? QList<QByteArray>{THLMaster::Packet()}
+        : type == gtQuake3
+            ? QList<QByteArray>{TQ3Master::Packet(48), TQ3Master::Packet(68), TQ3Master::Packet(71)}
+        : type == gtTribes ? QList<QByteArray>{TTribesMaster::Packet()}
+                           : QList<QByteArray>{TT2Master::Packet()};
+    QTRY_COMPARE(Master_->Requests(), requests);
+    QCOMPARE(Window_->ServerCount(), 40);
     for (int row : {0, 39}) {
         const TGenericServer& server = *Window_->Server(row);
         QCOMPARE(server.GameType, type);
@@ -427,7 +445,80 @@ void TestListAndMasters::unresolvableHostAndOtherGames()
     // game sent nothing.
     Item(0, 1)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(Window_->ServerCount(), 3, 5000);
-    QCOMPARE(Master_->RequestCount(), 1);
+    // One request per protocol version.
+    QTRY_COMPARE(Master_->RequestCount(), DefaultQ3Protocols.size());
+}
+
+// A request that could not be sent leaves the count of the answer before it;
+// the next one that leaves starts it again.
+void TestListAndMasters::unresolvableHostKeepsTheCount()
+{
+    AddMaster("Quake 3", Master_->Address(), Master_->Port());
+    AddMaster("Quake 3", "no-such-master.invalid", 27950);
+    Master_->SetReplies(Answer(gtQuake3, Listed(3)));
+    Show();
+    TMasterRequests& masters = Window_->Masters();
+    // The answer to every protocol version is in before the next import.
+    auto* q3 = masters.findChild<TQ3MultiMaster*>(QStringLiteral("Q3Master"));
+    QVERIFY(q3);
+    QSignalSpy listed(q3, &TQ3MultiMaster::OnListEnd);
+    Item(0, 0)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Window_->ServerCount(), 3, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(listed.size(), 1, 5000);
+    QCOMPARE(masters.ReceivedCount(), 3);
+
+    Item(0, 1)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Dialogs_->Shown().size(), 1, 15000);
+    QCOMPARE(masters.ReceivedCount(), 3);
+
+    Item(0, 0)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Window_->ServerCount(), 6, 5000);
+    QTRY_COMPARE(Window_->StatusText(), QStringLiteral("Received 3 Quake 3 servers."));
+    QCOMPARE(masters.ReceivedCount(), 3);
+}
+
+// Names are shown as the text rule says and written back byte for byte.
+void TestListAndMasters::namesKeepTheirBytes()
+{
+    const QByteArray utf8 = "\xD0\x92\xD0\xBB\xD0\xB0\xD0\xB4's CTF";
+    const QByteArray latin1 = "caf\xE9";
+    const QByteArray contents =
+        kHeader + Fields({"Quake 3", "10.0.0.2:27960", latin1, utf8, "2/8", "30", "", "0"}) +
+        "\r\n" + Fields({"Quake 3", "10.0.0.1:27960", utf8, latin1, "1/8", "20", "baseq3", "0"}) +
+        "\r\n";
+    QVERIFY(WriteFileBytes(ListPath_, contents));
+    // In the order the start-up sort by name keeps, so the file comes back
+    // as it was.
+    Show();
+    QCOMPARE(Cells(0).mid(0, 2),
+             (QStringList{QStringLiteral("café"), QStringLiteral("Влад's CTF")}));
+    QCOMPARE(Cells(1).mid(0, 2),
+             (QStringList{QStringLiteral("Влад's CTF"), QStringLiteral("café")}));
+    QVERIFY(Window_->close());
+    QCOMPARE(ReadFileBytes(ListPath_), contents);
+}
+
+// A list file that holds something but gives no server (line ends of
+// another system) is moved aside and reported, not replaced at exit by an
+// empty list.
+void TestListAndMasters::listThatGivesNoServerIsKept()
+{
+    const QByteArray contents =
+        QByteArray(ServerListHeader) + '\r' +
+        Fields({"Quake 3", "10.0.0.1:27960", "Box", "q3dm17", "1/8", "20", "baseq3", "0"}) + '\r';
+    QVERIFY(WriteFileBytes(ListPath_, contents));
+    Show();
+    QTRY_COMPARE(Dialogs_->Shown().size(), 1);
+    QCOMPARE(Dialogs_->Shown().first().Kind, TKind::Warning);
+    const QStringList aside = QDir(QFileInfo(ListPath_).absolutePath())
+                                  .entryList({QFileInfo(ListPath_).fileName() + ".unread-*"});
+    QCOMPARE(aside.size(), 1);
+    QVERIFY2(Dialogs_->Shown().first().Text.contains(aside.first()),
+             qPrintable(Dialogs_->Shown().first().Text));
+    Window_->AddServer("10.0.0.5", 27960, gtQuake3);
+    QVERIFY(Window_->close());
+    QCOMPARE(ReadFileBytes(QFileInfo(ListPath_).absolutePath() + '/' + aside.first()), contents);
+    QVERIFY(ReadFileBytes(ListPath_).contains("10.0.0.5:27960"));
 }
 
 void TestListAndMasters::largeAnswerIsAddedInSlices()

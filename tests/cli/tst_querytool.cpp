@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "cli/jsonwriter.h"
+#include "cli/queryoptions.h"
 #include "cli/querytool.h"
 #include "fakeudpserver.h"
 #include "simulator.h"
@@ -123,6 +124,9 @@ private slots:
     void jsonNumbers_data();
     void jsonNumbers();
     void jsonStrings();
+    void namesAsTheBrowserShowsThem_data();
+    void namesAsTheBrowserShowsThem();
+    void typedHostInAsciiForm();
 };
 
 void TestQueryTool::everyGame_data()
@@ -554,6 +558,41 @@ void TestQueryTool::jsonNumbers()
     json.EndArray();
     const QByteArray number = QByteArray::number(value);
     QCOMPARE(json.Result(), "[" + number + "," + number + "]");
+}
+
+// A server's name in the text output is what the list shows: UTF-8 where
+// the bytes are UTF-8, Latin-1 otherwise, control bytes as "?".
+void TestQueryTool::namesAsTheBrowserShowsThem_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("UTF-8") << QByteArray("\xD0\x92\xD0\xBB\xD0\xB0\xD0\xB4 CTF")
+                           << QStringLiteral("Влад CTF");
+    QTest::newRow("Latin-1") << QByteArray("caf\xE9 CTF") << QStringLiteral("café CTF");
+    QTest::newRow("control byte") << QByteArray("a\x7F\x1B[2Jb") << QStringLiteral("a??[2Jb");
+}
+
+void TestQueryTool::namesAsTheBrowserShowsThem()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, shown);
+    TFakeUdpServer server;
+    server.SetReply("\xFF\xFF\xFF\xFFstatusResponse\n\\sv_hostname\\" + name +
+                    "\\mapname\\q3dm17\\sv_maxclients\\8\n");
+    const TRun run = Run({"q3", QStringLiteral("127.0.0.1:%1").arg(server.Port())});
+    QCOMPARE(run.Status, 0);
+    QVERIFY2(run.Out.contains("q3dm17            " + shown.toUtf8() + "  (Quake 3"),
+             run.Out.constData());
+}
+
+// A host typed with letters outside ASCII is asked for by its IDNA form.
+void TestQueryTool::typedHostInAsciiForm()
+{
+    TQueryOptions options;
+    QString error;
+    QVERIFY(ParseQueryArguments({"q3", QStringLiteral("quake.пример.рф:27960")}, options, error));
+    QCOMPARE(options.Targets.value(0).Host, QStringLiteral("quake.xn--e1afmkfd.xn--p1ai"));
+    QCOMPARE(options.Targets.value(0).Port, 27960);
 }
 
 QTEST_GUILESS_MAIN(TestQueryTool)

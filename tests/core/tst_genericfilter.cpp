@@ -1,3 +1,5 @@
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include <functional>
@@ -58,6 +60,7 @@ private slots:
     void damagedText_data();
     void damagedText();
     void profilesSurviveRestart();
+    void unsavedProfileIsNotKept();
     void verdicts_data();
     void verdicts();
     void applyToList_data();
@@ -72,10 +75,12 @@ void TestGenericFilter::textForm()
     QCOMPARE(ReadFilters(text), filters);
     // What the reader could not take back is never written.
     QCOMPARE(WriteFilters({F(12, 9, "a,b")}), QByteArray("0,0,ab,0,"));
-    // Typed text: commas dropped, a character beyond one byte spelled in
-    // UTF-8 rather than turned into a "?" that would match anything.
+    // Typed text: commas dropped, Latin-1 when every character fits, else
+    // the whole text in UTF-8 (never a mixture), never a "?" that would
+    // match anything.
     QCOMPARE(FilterPattern(u"*C,T,F*"), QByteArray("*CTF*"));
-    QCOMPARE(FilterPattern(u"caf\u00e9 \u03a9"), QByteArray("caf\xE9 \xCE\xA9"));
+    QCOMPARE(FilterPattern(u"caf\u00e9,"), QByteArray("caf\xE9"));
+    QCOMPARE(FilterPattern(u"caf\u00e9 \u03a9"), QByteArray("caf\xC3\xA9 \xCE\xA9"));
 }
 
 void TestGenericFilter::damagedText_data()
@@ -132,6 +137,31 @@ void TestGenericFilter::profilesSurviveRestart()
                                          {"Not text", {}}};
     QCOMPARE(ReadProfiles(store), expected);
     QCOMPARE(store.Value("\\Software\\Zelbo\\Morvix", "OSTray"), TStoreValue::Flag(true));
+}
+
+// A profile the store could not save is neither listed nor written later;
+// one it replaced keeps its old conditions.
+void TestGenericFilter::unsavedProfileIsNotKept()
+{
+    TTempAppFolder folder;
+    const QString path = TFileSettingsStore::DefaultPath();
+    TFileSettingsStore store(path);
+    QVERIFY(SaveProfile(store, "CTF", {F(1, 1, "*CTF*")}));
+    // The file's place becomes a folder: nothing can be written there.
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QDir().mkpath(path));
+
+    QVERIFY(!SaveProfile(store, "Low ping", {F(5, 3, {}, 100)}));
+    QVERIFY(!SaveProfile(store, "CTF", {F(4, 1, "*ctf*")}));
+    const QList<TFilterProfile> expected{{"CTF", {F(1, 1, "*CTF*")}}};
+    QCOMPARE(ReadProfiles(store), expected);
+
+    // Once the place can be written again, the exit save has no trace of them.
+    QVERIFY(QDir().rmdir(path));
+    QVERIFY(store.Save());
+    TFileSettingsStore reloaded(path);
+    QCOMPARE(reloaded.Load(), TFileSettingsStore::TLoadResult::Loaded);
+    QCOMPARE(ReadProfiles(reloaded), expected);
 }
 
 void TestGenericFilter::verdicts_data()

@@ -43,7 +43,7 @@ public:
         }
     }
     int RowCount() const override { return int(Servers.size()); }
-    TGenericServer* RowServer(int row) const override { return Servers[size_t(row)].get(); }
+    const TGenericServer* RowServer(int row) const override { return Servers[size_t(row)].get(); }
     int RowOfServer(std::int32_t id) const override
     {
         for (int row = 0; row < RowCount(); ++row) {
@@ -59,6 +59,11 @@ public:
         if (column == TPingColumn::Ping) {
             PingWrites << Servers[size_t(row)]->Id;
         }
+    }
+    void SetRoundTrip(int row, std::uint32_t milliseconds) override
+    {
+        Servers[size_t(row)]->Info.Ping = milliseconds;
+        SetCellText(row, TPingColumn::Ping, QString::number(milliseconds));
     }
 };
 

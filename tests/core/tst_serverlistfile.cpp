@@ -38,6 +38,10 @@ private slots:
     void lineEnds();
     void failedWriteKeepsOldFile();
     void placeIsDecidedOnce();
+    void unusableFileIsMovedAside_data();
+    void unusableFileIsMovedAside();
+    void unreadLinesAreKeptInACopy();
+    void longGameFieldIsNoGame();
 };
 
 void TestServerListFile::roundTrip_data()
@@ -159,6 +163,83 @@ void TestServerListFile::placeIsDecidedOnce()
     TServerListFile elsewhere;
     QCOMPARE(elsewhere.Path(), TAppPaths::DataDir() + beside.mid(beside.lastIndexOf('/')));
     QVERIFY(elsewhere.Write({}));
+}
+
+// A file that holds something yet gives no server would be replaced by an
+// empty list at exit: it is moved aside and the user told where; a list
+// saved empty is no such file.
+void TestServerListFile::unusableFileIsMovedAside_data()
+{
+    const QByteArray sof = Fields({"SoF", "h:1", "n", "m", "p", "q", "g", "1"});
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<bool>("moved");
+    QTest::newRow("CR line ends") << QByteArray(ServerListHeader) + '\r' + sof + '\r' + sof + '\r'
+                                  << true;
+    QTest::newRow("another program's file") << QByteArray("[servers]\nq3=1.2.3.4\n") << true;
+    QTest::newRow("no known game") << Fields({"Doom", "h:1", "n", "m", "p", "q", "g", "1"}) << true;
+    QTest::newRow("too large") << QByteArray(ServerListMaxFileBytes + 1, '\n') << true;
+    QTest::newRow("header only") << QByteArray(ServerListHeader) + "\r\n" << false;
+    QTest::newRow("header and blank lines") << QByteArray(ServerListHeader) + "\n\r\n \n" << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void TestServerListFile::unusableFileIsMovedAside()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(bool, moved);
+    TTempAppFolder folder;
+    TServerListFile file;
+    QVERIFY(WriteFileBytes(file.Path(), contents));
+    QList<TServerListLine> lines;
+    QCOMPARE(file.Read(lines), TServerListFile::TReadResult::Read);
+    QVERIFY(lines.isEmpty());
+    const QStringList aside =
+        QDir(QFileInfo(file.Path()).absolutePath())
+            .entryList({QFileInfo(file.Path()).fileName() + ".unread-*"}, QDir::Files);
+    if (!moved) {
+        QVERIFY(file.Notice().isEmpty());
+        QVERIFY(aside.isEmpty());
+        QCOMPARE(ReadFileBytes(file.Path()), contents);
+        return;
+    }
+    QCOMPARE(aside.size(), 1);
+    QVERIFY(!QFileInfo::exists(file.Path()));
+    const QString kept = QFileInfo(file.Path()).absolutePath() + '/' + aside.first();
+    QVERIFY2(file.Notice().contains(kept), qPrintable(file.Notice()));
+    QCOMPARE(ReadFileBytes(kept), contents);
+    // The list of this run can be saved without touching it.
+    QVERIFY(file.Write({}));
+    QCOMPARE(ReadFileBytes(kept), contents);
+}
+
+// Lines that are no server (here one far longer than any line) are dropped
+// at the next save, so the file as it was is kept in a copy.
+void TestServerListFile::unreadLinesAreKeptInACopy()
+{
+    TTempAppFolder folder;
+    TServerListFile file;
+    const QByteArray sof = Fields({"SoF", "h:1", "n", "m", "p", "q", "g", "1"});
+    const QByteArray contents =
+        sof + "\r\nSoF" + QByteArray(ServerListMaxLineBytes, '\0') + "\r\n" + sof + "\r\n";
+    QVERIFY(WriteFileBytes(file.Path(), contents));
+    QList<TServerListLine> lines;
+    QCOMPARE(file.Read(lines), TServerListFile::TReadResult::Read);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(file.Notice().startsWith("1 line(s)"), qPrintable(file.Notice()));
+    QCOMPARE(ReadFileBytes(file.Path()), contents);
+    const QStringList copies =
+        QDir(QFileInfo(file.Path()).absolutePath())
+            .entryList({QFileInfo(file.Path()).fileName() + ".unread-*"}, QDir::Files);
+    QCOMPARE(copies.size(), 1);
+}
+
+void TestServerListFile::longGameFieldIsNoGame()
+{
+    const QByteArray name = "Quake 3";
+    QVERIFY(DecodeServerListLine(Fields({name, "h:1", "n", "m", "p", "q", "g", "1"})));
+    QVERIFY(!DecodeServerListLine(Fields({name + QByteArray(60000, ' '), "h:1", "n", "m"})));
+    QCOMPARE(GameTypeFromName(QString(LongestGameName() + 1, u'Q')), gtUnknown);
+    QCOMPARE(GameTypeFromName(u"quake 3"), gtQuake3);
 }
 
 QTEST_GUILESS_MAIN(TestServerListFile)

@@ -13,6 +13,10 @@
 #include "fakeudpserver.h"
 #include "gamereplies.h"
 #include "model/basicquery.h"
+#include "protocols/hlsteaminfoquery.h"
+#include "protocols/hlsteamplayerquery.h"
+#include "protocols/hlsteamrulequery.h"
+#include "testutil.h"
 
 using TBehaviour = TFakeUdpServer::TBehaviour;
 
@@ -59,6 +63,37 @@ private:
     std::map<std::int32_t, TEntry> Servers_;
 };
 
+// A Half-Life server of the Steam form alone: each request without the
+// challenge gets the challenge, the others the answers written from the
+// protocol description (the rules split over three datagrams).
+QList<QByteArray> SteamFormAnswer(const QByteArray& request)
+{
+    const QByteArray challengeReply = TestData("hl_a2s_challenge.bin");
+    const QByteArray challenge = challengeReply.mid(5, 4);
+    const QByteArray info = THLSteamInfoQuery::Request();
+    if (request.startsWith(info)) {
+        return {request.mid(info.size()) == challenge ? TestData("hl_a2s_info_steam.bin")
+                                                      : challengeReply};
+    }
+    if (request == THLSteamPlayerQuery::RequestWith(challenge)) {
+        return {TestData("hl_a2s_players_steam.bin")};
+    }
+    if (request == THLSteamRuleQuery::RequestWith(challenge)) {
+        return {TestData("hl_a2s_rules_split_0.bin"), TestData("hl_a2s_rules_split_1.bin"),
+                TestData("hl_a2s_rules_split_2.bin")};
+    }
+    if (request == THLSteamPlayerQuery::Request() || request == THLSteamRuleQuery::Request()) {
+        return {challengeReply};
+    }
+    return {};
+}
+
+int CountStarting(const QList<QByteArray>& requests, const QByteArray& lead)
+{
+    return int(std::count_if(requests.begin(), requests.end(),
+                             [&](const QByteArray& request) { return request.startsWith(lead); }));
+}
+
 } // namespace
 
 class TestServerQuerier : public QObject
@@ -85,6 +120,8 @@ private slots:
     void limitsAtEachDispatch_data();
     void limitsAtEachDispatch();
     void roundIsPaced();
+    void halfLifeFormChosenAndRemembered_data();
+    void halfLifeFormChosenAndRemembered();
 
 private:
     TServerQuerier& Make();
@@ -511,3 +548,95 @@ void TestServerQuerier::roundIsPaced()
 
 QTEST_GUILESS_MAIN(TestServerQuerier)
 #include "tst_serverquerier.moc"
+
+void TestServerQuerier::halfLifeFormChosenAndRemembered_data()
+{
+    QTest::addColumn<bool>("documented"); // answers "details", "players", "rules"
+    QTest::addColumn<bool>("steam");      // answers the Steam form
+    QTest::addColumn<int>("retries");
+    QTest::addColumn<QByteArray>("name"); // the answered server name; empty: none
+    QTest::addColumn<int>("form");        // KnownForm afterwards
+    QTest::addColumn<int>("resent");      // RetryCount after the first round
+
+    QTest::newRow("documented only") << true << false << 1 << QByteArray("Server 3") << 0 << 0;
+    // The documented requests come first and win.
+    QTest::newRow("both forms") << true << true << 1 << QByteArray("Server 3") << 0 << 0;
+    // Asked in the Steam form once the documented request's retries are spent.
+    QTest::newRow("Steam only") << false << true << 1 << QByteArray("Steam Test Server") << 1 << 2;
+    QTest::newRow("Steam only, no retries")
+        << false << true << 0 << QByteArray("Steam Test Server") << 1 << 1;
+    // Both forms asked, each with its retries; nothing is remembered.
+    QTest::newRow("silent") << false << false << 1 << QByteArray() << -1 << 3;
+}
+
+void TestServerQuerier::halfLifeFormChosenAndRemembered()
+{
+    QFETCH(bool, documented);
+    QFETCH(bool, steam);
+    QFETCH(int, retries);
+    QFETCH(QByteArray, name);
+    QFETCH(int, form);
+    QFETCH(int, resent);
+    Limits_.Retries = retries;
+    TFakeUdpServer& fake = Servers_.Add(3, gtHalfLife);
+    TScriptedGameServer script;
+    script.Name = "Server 3";
+    script.Players = {"Ace"};
+    fake.SetResponder([=](const QByteArray& request) {
+        QList<QByteArray> replies;
+        if (documented) {
+            replies = GameReply(gtHalfLife, request, script);
+        }
+        if (steam && replies.isEmpty()) {
+            replies = SteamFormAnswer(request);
+        }
+        return replies;
+    });
+    TServerQuerier& querier = Make();
+    QList<int> answered;
+    QByteArray answeredName;
+    connect(&querier, &TServerQuerier::Answered, this, [&](std::int32_t, const TQueryReply& reply) {
+        answered << int(reply.index());
+        if (const auto* info = std::get_if<THLInfo>(&reply)) {
+            answeredName = info->Name;
+        }
+    });
+    QSignalSpy finished(&querier, &TServerQuerier::ServerFinished);
+    QSignalSpy idle(&querier, &TServerQuerier::Idle);
+    const QByteArray details("\xFF\xFF\xFF\xFF"
+                             "details");
+    const QByteArray steamInfo = THLSteamInfoQuery::Request();
+
+    querier.StartRound({3});
+    QVERIFY(idle.wait(5000));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(answeredName, name);
+    QCOMPARE(querier.RetryCount(3), resent);
+    QCOMPARE(querier.KnownForm(fake.Address() + u':' + QString::number(fake.Port())), form);
+    // The documented request always goes first, as often as retries allow
+    // when it gets no answer.
+    QCOMPARE(CountStarting(fake.Requests(), details), documented ? 1 : retries + 1);
+    if (name.isEmpty()) {
+        QCOMPARE(finished.first().at(1).value<TQueryOutcome>(), TQueryOutcome::TimedOut);
+        QCOMPARE(CountStarting(fake.Requests(), steamInfo), retries + 1);
+        return;
+    }
+    QCOMPARE(finished.first().at(1).value<TQueryOutcome>(), TQueryOutcome::Answered);
+    // Either form fills the same records: details, players, rules.
+    const auto index = [](auto record) {
+        return int(TQueryReply(std::in_place_type<decltype(record)>, record).index());
+    };
+    QCOMPARE(answered, (QList<int>{index(THLInfo{}), index(THLPlayers{}), index(THLRules{})}));
+
+    // The next round asks in the form that answered, and only in it.
+    const int detailsBefore = CountStarting(fake.Requests(), details);
+    const int steamBefore = CountStarting(fake.Requests(), steamInfo);
+    answered.clear();
+    querier.StartRound({3});
+    QVERIFY(idle.wait(5000));
+    QCOMPARE(answered.size(), 3);
+    QCOMPARE(querier.RetryCount(3), 0);
+    QCOMPARE(CountStarting(fake.Requests(), details) - detailsBefore, form == 0 ? 1 : 0);
+    // The Steam info request is sent again with the challenge.
+    QCOMPARE(CountStarting(fake.Requests(), steamInfo) - steamBefore, form == 1 ? 2 : 0);
+}

@@ -7,8 +7,11 @@
 #include "core/settings.h"
 #include "core/settingsio.h"
 #include "core/settingsstore.h"
+#include "model/networktext.h"
+#include "model/wildcard.h"
 #include "scripteddialogs.h"
 #include "tempappfolder.h"
+#include "testutil.h"
 
 using TEdit = std::function<void(TSettingsValues&)>;
 Q_DECLARE_METATYPE(TEdit)
@@ -47,6 +50,13 @@ private slots:
     void wrongKinds_data();
     void wrongKinds();
     void damagedFileIsReportedOnce();
+    void unreadEntriesAreReportedOnce();
+    void buddiesOutsideLatin1();
+    void hostileWindowPlaces_data();
+    void hostileWindowPlaces();
+    void placeOnScreen_data();
+    void placeOnScreen();
+    void exitSaveKeepsHandEdits();
     void lastNewsIsStoredAsADate();
 
 private:
@@ -153,6 +163,10 @@ void TestSettingsIO::wrongKinds_data()
         << main + "\\Windows\\Columns"
         << "Sizes" << TStoreValue::FromText("wide,narrow") << true
         << TEdit([](TSettingsValues& v) { v.ListLayout.Sizes = {}; });
+    QTest::newRow("column wider than any screen")
+        << main + "\\Windows\\Columns"
+        << "Sizes" << TStoreValue::FromText("300,2147483647") << true
+        << TEdit([](TSettingsValues& v) { v.ListLayout.Sizes = {}; });
     // One stored number stands for another, as in the registry.
     QTest::newRow("integer for a colour")
         << main + "\\Colors"
@@ -209,6 +223,163 @@ void TestSettingsIO::damagedFileIsReportedOnce()
     TSettings settings;
     QVERIFY(LoadSettings(store, settings).isEmpty());
     QCOMPARE(settings.Values(), TSettingsValues());
+}
+
+// A file with one entry that cannot be read loads the rest and says which
+// entry was left out, once.
+void TestSettingsIO::unreadEntriesAreReportedOnce()
+{
+    {
+        TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+        TSettingsValues values;
+        values.MaxQueries = 40;
+        values.Buddies = {{"Sarge", true}};
+        QVERIFY(SaveSettings(store, values));
+    }
+    // "Retry" becomes a text in the file, as a hand edit might leave it.
+    const QByteArray before = ReadFileBytes(TFileSettingsStore::DefaultPath());
+    const QByteArray pattern = R"("data": 2,)";
+    const qsizetype retry = before.indexOf(R"("name": "Retry")");
+    const qsizetype data = before.lastIndexOf(pattern, retry);
+    QVERIFY(retry > 0 && data > 0 && retry - data < 200);
+    QVERIFY(WriteFileBytes(TFileSettingsStore::DefaultPath(),
+                           QByteArray(before).replace(data, pattern.size(), R"("data": "two",)")));
+
+    TScriptedDialogs dialogs;
+    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+    LoadSettingsFile(store, dialogs);
+    QCOMPARE(dialogs.Shown().size(), 1);
+    QVERIFY2(
+        dialogs.Shown().first().Text.contains(
+            "\\Software\\Zelbo\\Morvix: the value \"Retry\" holds data that does not fit its kind"),
+        qPrintable(dialogs.Shown().first().Text));
+    TSettings settings;
+    QVERIFY(LoadSettings(store, settings).isEmpty());
+    QCOMPARE(settings->MaxQueries, 40);
+    QCOMPARE(settings->Retry, 2); // the default
+    QCOMPARE(settings->Buddies, (TBuddyList{{"Sarge", true}}));
+}
+
+// A buddy is bytes: one typed in Cyrillic letters is its UTF-8, stored as
+// readable text, and matches its own name only, never every four-letter name.
+void TestSettingsIO::buddiesOutsideLatin1()
+{
+    const QString main = "\\Software\\Zelbo\\Morvix";
+    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+    store.SetValue(main + "\\Buddies", QStringLiteral("Влад"), TStoreValue::Flag(true));
+    store.SetValue(main + "\\Buddies", QStringLiteral("café"), TStoreValue::Flag(false));
+    TSettings settings;
+    QVERIFY(LoadSettings(store, settings).isEmpty());
+    const QByteArray vlad = "\xD0\x92\xD0\xBB\xD0\xB0\xD0\xB4";
+    QCOMPARE(settings->Buddies, (TBuddyList{{vlad, true}, {"caf\xE9", false}}));
+    QVERIFY(HasBuddy(TServerTable{{"Name"}, {vlad}}, settings->Buddies, true));
+    QVERIFY(!HasBuddy(TServerTable{{"Name"}, {"Carl"}, {"Bert"}}, settings->Buddies, true));
+
+    // Bytes of any kind come back exactly, and show as text where they can.
+    TSettingsValues values = settings.Values();
+    values.Buddies.append({"caf\xC3\xA9", true});
+    QCOMPARE(Restart(values), values);
+    TFileSettingsStore saved(TFileSettingsStore::DefaultPath());
+    saved.Load();
+    QCOMPARE(saved.ValueNames(main + "\\Buddies").first(), QStringLiteral("Влад"));
+}
+
+// Window places far off any screen are reported and left out, before any
+// rectangle is made of them.
+void TestSettingsIO::hostileWindowPlaces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QRect>("list");
+    QTest::addColumn<QRect>("remote");
+    // Saved as (10, 20, 800, 600) and (30, 40, 500, 400); the part left out
+    // keeps its default, 0.
+    QTest::newRow("width INT_MAX")
+        << "ListWidth" << INT_MAX << QRect(10, 20, 0, 600) << QRect(30, 40, 500, 400);
+    QTest::newRow("left INT_MAX") << "ListLeft" << INT_MAX << QRect(0, 20, 800, 600)
+                                  << QRect(30, 40, 500, 400);
+    QTest::newRow("top INT_MIN") << "ListTop" << INT_MIN << QRect(10, 0, 800, 600)
+                                 << QRect(30, 40, 500, 400);
+    QTest::newRow("negative height")
+        << "ListHeight" << -5 << QRect(10, 20, 800, 0) << QRect(30, 40, 500, 400);
+    QTest::newRow("remote width") << "RemoteWidth" << 2000000 << QRect(10, 20, 800, 600)
+                                  << QRect(30, 40, 0, 400);
+}
+
+void TestSettingsIO::hostileWindowPlaces()
+{
+    QFETCH(QString, name);
+    QFETCH(int, number);
+    QFETCH(QRect, list);
+    QFETCH(QRect, remote);
+    TSettingsValues values;
+    values.ListRect = QRect(10, 20, 800, 600);
+    values.RemoteRect = QRect(30, 40, 500, 400);
+    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+    QVERIFY(SaveSettings(store, values));
+    store.SetValue("\\Software\\Zelbo\\Morvix\\Windows", name, TStoreValue::Integer(number));
+    TSettings settings;
+    QCOMPARE(LoadSettings(store, settings), QStringList{name});
+    QCOMPARE(settings->ListRect, list);
+    QCOMPARE(settings->RemoteRect, remote);
+}
+
+void TestSettingsIO::placeOnScreen_data()
+{
+    QTest::addColumn<QRect>("stored");
+    QTest::addColumn<QRect>("placed");
+    // Two screens side by side, the second one smaller.
+    QTest::newRow("inside") << QRect(100, 100, 800, 600) << QRect(100, 100, 800, 600);
+    QTest::newRow("hanging off the right")
+        << QRect(1500, 100, 800, 600) << QRect(1120, 100, 800, 600);
+    QTest::newRow("larger than the screen")
+        << QRect(-50, -50, 5000, 5000) << QRect(0, 0, 1920, 1080);
+    QTest::newRow("mostly on the second screen")
+        << QRect(1900, 100, 800, 600) << QRect(1920, 100, 800, 600);
+    QTest::newRow("below the second screen's bottom")
+        << QRect(1900, 500, 800, 600) << QRect(1920, 168, 800, 600);
+    QTest::newRow("on no screen") << QRect(5000, 5000, 800, 600) << QRect();
+    QTest::newRow("not valid") << QRect() << QRect();
+}
+
+void TestSettingsIO::placeOnScreen()
+{
+    QFETCH(QRect, stored);
+    QFETCH(QRect, placed);
+    QCOMPARE(PlaceOnScreen(stored, {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 768)}), placed);
+}
+
+// The exit save writes this run's settings and leaves what the file gained
+// meanwhile: a master the user added by hand, another program's buddies.
+void TestSettingsIO::exitSaveKeepsHandEdits()
+{
+    const QString main = "\\Software\\Zelbo\\Morvix";
+    {
+        TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+        TSettingsValues values;
+        values.Buddies = {{"Sarge", true}};
+        QVERIFY(SaveSettings(store, values));
+    }
+    TFileSettingsStore store(TFileSettingsStore::DefaultPath());
+    store.Load();
+    TSettings settings;
+    QVERIFY(LoadSettings(store, settings).isEmpty());
+    {
+        TFileSettingsStore hand(TFileSettingsStore::DefaultPath());
+        hand.Load();
+        hand.SetValue(main + "\\Masters\\Quake 3", "master.example", TStoreValue::Integer(27950));
+        hand.SetValue(main + "\\Buddies", "Doom", TStoreValue::Flag(false));
+        QVERIFY(hand.Save());
+    }
+    settings.Change([](TSettingsValues& v) { v.MaxQueries = 33; });
+    QVERIFY(SaveSettings(store, settings.Values()));
+
+    TFileSettingsStore result(TFileSettingsStore::DefaultPath());
+    result.Load();
+    QCOMPARE(result.Value(main + "\\Masters\\Quake 3", "master.example"),
+             TStoreValue::Integer(27950));
+    QCOMPARE(result.ValueNames(main + "\\Buddies"), QStringList({"Sarge", "Doom"}));
+    QCOMPARE(result.Value(main, "MaxQueries"), TStoreValue::Integer(33));
 }
 
 void TestSettingsIO::lastNewsIsStoredAsADate()

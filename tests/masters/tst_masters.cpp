@@ -140,6 +140,14 @@ void TestMasters::decode_data()
     QTest::newRow("q3 end-of-list entry ends the list")
         << "q3" << Hex("2F 0A000005 6D38") + kEndOfList + Hex("5C 0A000006 6D38")
         << QStringList{"10.0.0.5:27960"};
+    QTest::newRow("q3 \\EOF entry ends the list too")
+        << "q3" << Hex("5C 0A000005 6D38") + QByteArray("\\EOF\0\0\0", 7)
+        << QStringList{"10.0.0.5:27960"};
+    // Any entry of port 0 is left out, the entries after it still count.
+    QTest::newRow("q3 port 0") << "q3" << Hex("5C 0A000007 0000 5C 0A000005 6D38")
+                               << QStringList{"10.0.0.5:27960"};
+    QTest::newRow("hl port 0") << "hl" << Hex("0A000007 0000 0A000005 6D38")
+                               << QStringList{"10.0.0.5:27960"};
 
     QTest::newRow("tribes first packet")
         << "tribes" << Hex("01 03 0000 0000 014D 00 0001 06 7F000001 616D")
@@ -153,6 +161,9 @@ void TestMasters::decode_data()
     QTest::newRow("tribes count larger than the entries")
         << "tribes" << Hex("03 03 0000 0000 0003 06 0A000001 6D61 06 0A000002 6D61 06 0A000003 6D")
         << QStringList{"10.0.0.1:24941", "10.0.0.2:24941"};
+    QTest::newRow("tribes port 0")
+        << "tribes" << Hex("02 03 0000 0000 0002 06 0A000001 0000 06 0A000002 6D61")
+        << QStringList{"10.0.0.2:24941"};
     QTest::newRow("tribes header cut short") << "tribes" << Hex("01 03 0000 00") << QStringList{};
     QTest::newRow("tribes name cut short")
         << "tribes" << Hex("01 03 0000 0000 0A 416263") << QStringList{"motd Abc|"};
@@ -162,6 +173,8 @@ void TestMasters::decode_data()
         << QStringList{"10.0.0.1:28000", "10.0.0.2:28000"};
     QTest::newRow("t2 count larger than the entries")
         << "t2" << Hex("00 01 0500 0A000001 606D 0A0000") << QStringList{"10.0.0.1:28000"};
+    QTest::newRow("t2 port 0") << "t2" << Hex("00 01 0200 0A000001 0000 0A000002 606D")
+                               << QStringList{"10.0.0.2:28000"};
     QTest::newRow("t2 count cut short") << "t2" << Hex("00 01 02") << QStringList{};
 }
 

@@ -47,6 +47,14 @@ void TestHLInfoQuery::decode_data()
     QTest::newRow("modification with the zero byte")
         << kStrings + Bytes("\x01\x08.dw\x00\x01i\0\0\0\x00\x01\0\0\x05\0\0\0\x01\x00\x01\x00")
         << box + "0 1/8 p46 l0 pw0 mod1 i  v256 5 10";
+    // The same layout with the VAC and bot bytes after the flags, a version
+    // whose low byte is 0: the exact length says there is no zero byte.
+    QTest::newRow("modification without the zero byte, with VAC and bots")
+        << kStrings + Bytes("\x01\x08.dw\x00\x01i\0\0\x00\x01\0\0\x05\0\0\0\x01\x00\x01\x00")
+        << box + "0 1/8 p46 l0 pw0 mod1 i  v256 5 10";
+    QTest::newRow("modification with the zero byte, without VAC and bots")
+        << kStrings + Bytes("\x01\x08.dw\x00\x01i\0\0\0\x00\x01\0\0\x05\0\0\0\x01\x00")
+        << box + "0 1/8 p46 l0 pw0 mod1 i  v256 5 10";
     // The byte left of a number cut short is not taken for the next item.
     QTest::newRow("modification cut in its numbers")
         << kStrings + Bytes("\x01\x08.dw\x00\x01i\0d\0\x07\0\0\0\x05")

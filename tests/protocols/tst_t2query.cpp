@@ -84,14 +84,18 @@ void TestT2Query::info_data()
                                                   << head + "0000 0/32 2 400 desc teams 0";
     QTest::newRow("team count not a number") << Settings(1, 0) + "two\nStorm\t1\nInferno\t2\n"
                                              << head + "1000 0/32 2 400 desc teams 1|Storm:1";
+    // The count is one byte: 258 announces two teams.
+    QTest::newRow("team count above a byte")
+        << Settings(1, 1) + "258\nStorm\t1\nInferno\t2\n-\nAnn\tStorm\t3"
+        << head + "1000 1/32 2 400 desc teams 2|Storm:1|Inferno:2|Ann@Storm:3";
     QTest::newRow("team count above the lines")
         << Settings(1, 0) + "4\nStorm\t1\nInferno"
-        << head + "1000 0/32 2 400 desc teams 2|Storm:1|Inferno:0";
+        << head + "1000 0/32 2 400 desc teams 4|Storm:1|Inferno:0|:0|:0";
     QTest::newRow("empty line is a player, trailing line feed adds none")
         << Settings(1, 1) + "0\n-\nAnn\tA\t3\n\n"
         << head + "1000 1/32 2 400 desc teams 0|Ann@A:3|@:0";
     QTest::newRow("ends after the flags") << kInfoHeader + P("a") + P("b") + P("c") + "\x02"
-                                          << QByteArray("a/b/c 0100 0/0 0 0  teams 0");
+                                          << QByteArray("a/b/c 0100 0/0 0 0  teams 1|:0");
     QTest::newRow("ping header") << kPingHeader + P("a") << QByteArray("-");
 }
 

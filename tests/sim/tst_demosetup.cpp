@@ -21,6 +21,7 @@ private slots:
     void init();
     void cleanup();
     void simulatorMasters();
+    void mastersOfBothKinds();
     void refused_data();
     void refused();
 
@@ -110,6 +111,40 @@ void TestDemoSetup::simulatorMasters()
     }
     QCOMPARE(listed, expected);
     QCOMPARE(lines.size(), 4);
+}
+
+// A game with a master of each kind has one menu holding both; the store
+// names masters by host, so the second goes by the machine's other name.
+void TestDemoSetup::mastersOfBothKinds()
+{
+    TSimConfig config;
+    config.Servers = {{gtHalfLife, 2}};
+    config.HLSteamMaster = true;
+    TSimulator simulator(config);
+    QString error;
+    QVERIFY2(simulator.Start(error), qPrintable(error));
+    const QString document = Dir_->filePath(QStringLiteral("sim.json"));
+    QVERIFY(WriteFileBytes(document, QJsonDocument(simulator.BoundDocument()).toJson()));
+    QCOMPARE(Run({QStringLiteral("--list"), ListPath_, document}), 0);
+
+    TFileSettingsStore store(StorePath_);
+    QCOMPARE(store.Load(), TFileSettingsStore::TLoadResult::Loaded);
+    QStringList masters;
+    int halfLife = 0;
+    for (const TMasterGame& game : ReadMasterList(store).Games) {
+        if (GameTypeFromName(game.Name) != gtHalfLife) {
+            continue;
+        }
+        ++halfLife;
+        for (const TMasterEntry& master : game.Masters) {
+            masters << MasterCaption(master);
+        }
+    }
+    QCOMPARE(halfLife, 1);
+    QCOMPARE(masters,
+             (QStringList{"127.0.0.1:" +
+                              QString::number(simulator.Master(TMasterProtocol::HalfLife)->Port()),
+                          "localhost:" + QString::number(simulator.HLSteamMaster()->Port())}));
 }
 
 void TestDemoSetup::refused_data()

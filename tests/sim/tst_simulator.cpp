@@ -81,6 +81,10 @@ void TestSimulator::arguments_data()
     QTest::newRow("loss above 1") << QStringList{"--loss", "1.5"} << "--loss takes" << QString();
     QTest::newRow("master of a game without one")
         << QStringList{"--master-port", "q2=27900"} << "--master-port takes" << QString();
+    QTest::newRow("full cycle in words")
+        << QStringList{"--full-cycle-ms", "soon"} << "--full-cycle-ms takes" << QString();
+    QTest::newRow("full cycle") << QStringList{"--full-cycle-ms", "5000", "--games", "q3"}
+                                << QString() << "q3=5";
     QTest::newRow("unknown option")
         << QStringList{"--fast"} << "unknown option '--fast'" << QString();
 }

@@ -11,13 +11,30 @@
 #include <memory>
 
 #include "browser/frmserverlist.h"
+#include "core/serverlistfile.h"
 #include "core/settings.h"
 #include "core/settingsstore.h"
+#include "scripteddialogs.h"
+#include "tempappfolder.h"
+#include "testutil.h"
 #include "tools/frmadd.h"
 #include "tools/frmfind.h"
 #include "windowfixture.h"
 
 using TKind = TScriptedDialogs::TKind;
+
+namespace {
+
+// Types Text into Widget key by key, also letters that have no key of their
+// own on the test's keyboard (QTest::keyClicks takes ASCII only).
+void Type(QWidget* widget, const QString& text)
+{
+    for (QChar c : text) {
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+} // namespace
 
 class TestAddFindWindows : public QObject
 {
@@ -30,6 +47,7 @@ private slots:
     void menuCommandsOpenToolWindows();
     void adding_data();
     void adding();
+    void typedHostSurvivesTheList();
     void choosingGameTypeOffersItsPort_data();
     void choosingGameTypeOffersItsPort();
     void storedGameTypeComesBack();
@@ -118,6 +136,9 @@ void TestAddFindWindows::adding_data()
                                << false;
     QTest::newRow("no colon") << 9 << 28000 << "t2.example.net" << QString() << "t2.example.net"
                               << 28000 << false;
+    QTest::newRow("host outside ASCII")
+        << 1 << 27910 << QStringLiteral("quake.пример.рф:27960") << QString()
+        << "quake.xn--e1afmkfd.xn--p1ai" << 27960 << false;
     QTest::newRow("port too large")
         << 1 << 27910 << "10.0.0.5:70000" << range << QString() << 0 << true;
     QTest::newRow("blank address") << 1 << 27910 << "   " << empty << QString() << 0 << true;
@@ -136,7 +157,7 @@ void TestAddFindWindows::adding()
     Settings_->Change([&](TSettingsValues& values) { values.DefaultGameType = gameType; });
     Command("miListManualAdd")->trigger();
     Add<QSpinBox>("sePort")->setValue(portBox);
-    QTest::keyClicks(Add<QLineEdit>("editHostname"), address);
+    Type(Add<QLineEdit>("editHostname"), address);
     QTest::mouseClick(Add<QPushButton>("sbOK"), Qt::LeftButton);
 
     QCOMPARE(Add_->isVisible(), staysOpen);
@@ -153,6 +174,27 @@ void TestAddFindWindows::adding()
         QCOMPARE(Dialogs_->Shown().first().Text, message);
         QCOMPARE(Window_->ServerCount(), 0);
     }
+}
+
+// A host typed with letters outside ASCII goes to the list file in its IDNA
+// form and comes back from it the same, never as "?" marks.
+void TestAddFindWindows::typedHostSurvivesTheList()
+{
+    Settings_->Change([&](TSettingsValues& values) { values.DefaultGameType = 2; });
+    Command("miListManualAdd")->trigger();
+    Type(Add<QLineEdit>("editHostname"), QStringLiteral("quake.пример.рф:27960"));
+    QTest::mouseClick(Add<QPushButton>("sbOK"), Qt::LeftButton);
+    QCOMPARE(Window_->ServerCount(), 1);
+    QVERIFY(Window_->close());
+    QVERIFY(
+        ReadFileBytes(TServerListFile::DefaultPath())
+            .contains(QByteArray("Quake 3") + '\0' + "quake.xn--e1afmkfd.xn--p1ai:27960" + '\0'));
+
+    Window_ = &X_->Restart();
+    QVERIFY(X_->Show());
+    QCOMPARE(Window_->ServerCount(), 1);
+    QCOMPARE(Window_->Server(0)->Info.Host, QStringLiteral("quake.xn--e1afmkfd.xn--p1ai"));
+    QCOMPARE(Window_->Server(0)->Info.Port, 27960);
 }
 
 void TestAddFindWindows::choosingGameTypeOffersItsPort_data()

@@ -1,0 +1,11 @@
+#include "protocols/hlsteamplayerquery.h"
+
+void THLSteamPlayerQuery::ProcessAnswer(const TBasicData& reply)
+{
+    THLPlayers players;
+    if (!Decode(reply, players)) {
+        DoError(ErrorCode, THLPlayerQuery::ErrorMessage);
+        return;
+    }
+    emit OnComplete(players);
+}

@@ -1,5 +1,6 @@
 #include "core/playersearch.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <algorithm>
@@ -174,6 +175,9 @@ QList<TSearchHit> SearchStoredPlayers(const TGenericServer& server,
 
 TPlayerSearch::TPlayerSearch(QObject* parent) : QObject(parent)
 {
+    SendTimer_.setSingleShot(true);
+    SendTimer_.setInterval(0);
+    connect(&SendTimer_, &QTimer::timeout, this, &TPlayerSearch::SendQueued);
     // The component of a game asks for its players: the status query of the
     // Quake games and Tribes, the player query of Half-Life, the info query
     // of Tribes 2 (its players come with it, without the ping first).
@@ -247,6 +251,7 @@ void TPlayerSearch::Begin(const TSearchConditions& conditions)
     // A new number disowns every request still out for an earlier search.
     Number_ = Number_ == std::numeric_limits<std::int32_t>::max() ? 1 : Number_ + 1;
     Sent_ = Outstanding_ = TimedOut_ = Hits_ = 0;
+    DropQueue();
     Searching_ = true;
     Issuing_ = true;
 }
@@ -257,12 +262,9 @@ bool TPlayerSearch::Issue(const TGenericServer& server)
         !ServerMatch_->Matches(server.Name)) {
         return false;
     }
-    TBasicQuery* engine = Entries_[server.GameType].Engine;
-    engine->SetHostname(server.Info.Host);
-    engine->SetPort(server.Info.Port);
+    Queue_.push_back({server.GameType, server.Info.Host, server.Info.Port});
     ++Sent_;
     ++Outstanding_;
-    Entries_[server.GameType].Query(Number_);
     return true;
 }
 
@@ -273,7 +275,34 @@ bool TPlayerSearch::EndIssuing()
         Searching_ = false;
         return false;
     }
+    SendQueued();
     return Searching_;
+}
+
+void TPlayerSearch::SendQueued()
+{
+    QElapsedTimer slice;
+    slice.start();
+    const std::int32_t number = Number_;
+    // At least one request per slice, so that every turn makes progress.
+    while (!Queue_.empty() && Owns(number)) {
+        const TQueued request = std::move(Queue_.front());
+        Queue_.pop_front();
+        const TEntry& entry = Entries_[request.Game];
+        entry.Engine->SetHostname(request.Host);
+        entry.Engine->SetPort(request.Port);
+        entry.Query(number);
+        if (!Queue_.empty() && slice.elapsed() >= SendSliceMs_) {
+            SendTimer_.start();
+            return;
+        }
+    }
+}
+
+void TPlayerSearch::DropQueue()
+{
+    Queue_.clear();
+    SendTimer_.stop();
 }
 
 void TPlayerSearch::Abort()
@@ -281,6 +310,7 @@ void TPlayerSearch::Abort()
     Issuing_ = false;
     Searching_ = false;
     Sent_ = TimedOut_ = Hits_ = 0;
+    DropQueue();
 }
 
 QString TPlayerSearch::SummaryText(int sent, int timedOut, int hits)

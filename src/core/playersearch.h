@@ -3,9 +3,11 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <span>
@@ -76,6 +78,11 @@ QList<TSearchHit> SearchStoredPlayers(const TGenericServer& server,
 // Every request carries the number of the search that sent it. A reply or a
 // time-out of any other search (one aborted, or one before) is dropped, so
 // it can neither end the current search early nor add hits to it.
+//
+// Requests are handed to the components a slice at a time: EndIssuing sends
+// for at most SendSliceMs (but at least one request), and each later turn of
+// the event loop sends for as long again, so a search of ten thousand servers never holds the
+// window. A request counts as sent (Sent, Outstanding) from its Issue.
 class TPlayerSearch : public QObject
 {
     Q_OBJECT
@@ -86,16 +93,23 @@ public:
 
     // Starts a new search: counts to zero, earlier requests disowned.
     void Begin(const TSearchConditions& conditions);
-    // Sends a player request to Server when its game is searched and its
+    // Queues a player request to Server when its game is searched and its
     // name matches the server-name pattern (always without regard to case).
-    // True when a request went out.
+    // True when it was queued.
     bool Issue(const TGenericServer& server);
-    // After the last Issue: true when requests are out (the search runs
-    // until they are answered or timed out), false when none was sent.
+    // After the last Issue: starts sending the queued requests and returns
+    // true when there are any (the search runs until they are answered or
+    // timed out), false when none was queued.
     bool EndIssuing();
-    // Ends the search now; its requests stay with the components, and what
-    // they bring is dropped.
+    // Ends the search now: what is still queued is never sent, what went out
+    // stays with the components, and what it brings is dropped.
     void Abort();
+
+    // Requests queued and not yet handed to their component.
+    int Queued() const { return int(Queue_.size()); }
+
+    // How long one turn of the event loop sends; 8 ms unless changed.
+    void SetSendSliceMs(int milliseconds) { SendSliceMs_ = milliseconds; }
 
     // Concurrency and time-out of the nine components the options govern;
     // the Tribes 2 component keeps 15 and 2000 ms.
@@ -132,7 +146,17 @@ private:
         std::function<void(std::int32_t)> Query; // the engine's own Query
     };
 
+    // A request waiting to be handed to its component.
+    struct TQueued
+    {
+        TGameType Game;
+        QString Host;
+        std::int32_t Port;
+    };
+
     template <typename TQuery> void Make(const TSearchGame& game);
+    void SendQueued();
+    void DropQueue();
     bool Owns(std::int32_t tag) const { return Searching_ && tag == Number_; }
     template <typename TRecord> void Reply(const TSearchGame& game, const TRecord& record);
     void Timeout(const TBasicData& request);
@@ -143,6 +167,9 @@ private:
     TSearchConditions Conditions_;
     std::unique_ptr<TShownPattern> ServerMatch_;
     std::unique_ptr<TShownPattern> TextMatch_;
+    std::deque<TQueued> Queue_;
+    QTimer SendTimer_;
+    int SendSliceMs_ = 8;
     std::int32_t Number_ = 0;
     bool Searching_ = false;
     bool Issuing_ = false;

@@ -85,6 +85,8 @@ private slots:
     void earlierSearchNeverCountsInTheNext_data();
     void earlierSearchNeverCountsInTheNext();
     void abortedSearchStaysQuiet();
+    void sendsInSlices_data();
+    void sendsInSlices();
     void limitsSpareTribes2();
     void storedPlayers_data();
     void storedPlayers();
@@ -369,6 +371,51 @@ void TestPlayerSearch::abortedSearchStaysQuiet()
     QCOMPARE(statuses.size(), 0);
     QCOMPARE(hits.size(), 0);
     QCOMPARE(finished.size(), 0);
+}
+
+void TestPlayerSearch::sendsInSlices_data()
+{
+    QTest::addColumn<bool>("abortAfterFirst");
+    QTest::newRow("every queued request goes out") << false;
+    QTest::newRow("abort: the queued ones never go out") << true;
+}
+
+void TestPlayerSearch::sendsInSlices()
+{
+    // A slice of no time sends one request per turn of the event loop.
+    QFETCH(bool, abortAfterFirst);
+    std::vector<TServer> servers;
+    for (const char* name : {"one", "two", "three"}) {
+        servers.push_back(MakeServer(gtQuake3, name, {"Alice"}));
+    }
+    TPlayerSearch search;
+    search.SetSendSliceMs(0);
+    QSignalSpy hits(&search, &TPlayerSearch::HitsFound);
+    QSignalSpy finished(&search, &TPlayerSearch::Finished);
+    search.Begin(Everything());
+    for (const TServer& server : servers) {
+        QVERIFY(search.Issue(*server.Record));
+    }
+    QCOMPARE(search.Queued(), 3);
+    QVERIFY(search.EndIssuing());
+    QCOMPARE(search.Queued(), 2);
+    QCOMPARE(search.Component(gtQuake3)->CurrentQueries(), 1);
+    if (abortAfterFirst) {
+        search.Abort();
+        QCOMPARE(search.Queued(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(servers[0].Fake->RequestCount(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(search.Component(gtQuake3)->CurrentQueries(), 0, 5000);
+        QTest::qWait(50);
+        QCOMPARE(servers[1].Fake->RequestCount() + servers[2].Fake->RequestCount(), 0);
+        QCOMPARE(hits.size() + finished.size(), 0);
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
+    QCOMPARE(finished.first().at(0).toString(),
+             QStringLiteral("Searched 3 servers (0 timed out). Search gave 3 hits."));
+    for (const TServer& server : servers) {
+        QCOMPARE(server.Fake->RequestCount(), 1);
+    }
 }
 
 void TestPlayerSearch::limitsSpareTribes2()

@@ -176,7 +176,6 @@ QList<TSearchHit> SearchStoredPlayers(const TGenericServer& server,
 TPlayerSearch::TPlayerSearch(QObject* parent) : QObject(parent)
 {
     SendTimer_.setSingleShot(true);
-    SendTimer_.setInterval(0);
     connect(&SendTimer_, &QTimer::timeout, this, &TPlayerSearch::SendQueued);
     // The component of a game asks for its players: the status query of the
     // Quake games and Tribes, the player query of Half-Life, the info query
@@ -262,7 +261,7 @@ bool TPlayerSearch::Issue(const TGenericServer& server)
         !ServerMatch_->Matches(server.Name)) {
         return false;
     }
-    Queue_.push_back({server.GameType, server.Info.Host, server.Info.Port});
+    Queues_[server.GameType].push_back({server.Info.Host, server.Info.Port});
     ++Sent_;
     ++Outstanding_;
     return true;
@@ -279,29 +278,63 @@ bool TPlayerSearch::EndIssuing()
     return Searching_;
 }
 
+int TPlayerSearch::Queued() const
+{
+    int queued = 0;
+    for (const std::deque<TQueued>& queue : Queues_) {
+        queued += int(queue.size());
+    }
+    return queued;
+}
+
+namespace {
+
+// Whether a request handed to Engine now would go out at once, not wait in
+// the component for a slot.
+bool HasFreeSlot(const TBasicQuery& engine)
+{
+    return engine.MaxQueries() == 0 ||
+           engine.CurrentQueries() + engine.WaitingQueries() < engine.MaxQueries();
+}
+
+// How long the search waits before it looks again for slots: the
+// components free them at their scans, every ScanInterval.
+constexpr int kSlotWaitMs = 10;
+
+} // namespace
+
 void TPlayerSearch::SendQueued()
 {
     QElapsedTimer slice;
     slice.start();
     const std::int32_t number = Number_;
-    // At least one request per slice, so that every turn makes progress.
-    while (!Queue_.empty() && Owns(number)) {
-        const TQueued request = std::move(Queue_.front());
-        Queue_.pop_front();
-        const TEntry& entry = Entries_[request.Game];
-        entry.Engine->SetHostname(request.Host);
-        entry.Engine->SetPort(request.Port);
-        entry.Query(number);
-        if (!Queue_.empty() && slice.elapsed() >= SendSliceMs_) {
-            SendTimer_.start();
-            return;
+    bool sliceUsed = false;
+    for (std::size_t game = 0; game < Queues_.size() && !sliceUsed; ++game) {
+        std::deque<TQueued>& queue = Queues_[game];
+        const TEntry& entry = Entries_[game];
+        // At least one request per slice, so that every turn makes progress.
+        while (!queue.empty() && Owns(number) && HasFreeSlot(*entry.Engine)) {
+            const TQueued request = std::move(queue.front());
+            queue.pop_front();
+            entry.Engine->SetHostname(request.Host);
+            entry.Engine->SetPort(request.Port);
+            entry.Query(number);
+            if (slice.elapsed() >= SendSliceMs_) {
+                sliceUsed = true;
+                break;
+            }
         }
+    }
+    if (Owns(number) && Queued() > 0) {
+        SendTimer_.start(sliceUsed ? 0 : kSlotWaitMs);
     }
 }
 
 void TPlayerSearch::DropQueue()
 {
-    Queue_.clear();
+    for (std::deque<TQueued>& queue : Queues_) {
+        queue.clear();
+    }
     SendTimer_.stop();
 }
 

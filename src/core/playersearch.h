@@ -79,10 +79,13 @@ QList<TSearchHit> SearchStoredPlayers(const TGenericServer& server,
 // time-out of any other search (one aborted, or one before) is dropped, so
 // it can neither end the current search early nor add hits to it.
 //
-// Requests are handed to the components a slice at a time: EndIssuing sends
-// for at most SendSliceMs (but at least one request), and each later turn of
-// the event loop sends for as long again, so a search of ten thousand servers never holds the
-// window. A request counts as sent (Sent, Outstanding) from its Issue.
+// Requests wait in the search, one queue per game, and are handed to their
+// component only while it has a free slot: EndIssuing sends for at most the
+// send slice (8 ms, but at least one request), and later turns of the event
+// loop send for as long again, so that neither a search of ten thousand
+// servers nor a component's scan that frees thousands of slots at once ever
+// holds the window. A request counts as sent (Sent, Outstanding) from its
+// Issue.
 class TPlayerSearch : public QObject
 {
     Q_OBJECT
@@ -106,7 +109,7 @@ public:
     void Abort();
 
     // Requests queued and not yet handed to their component.
-    int Queued() const { return int(Queue_.size()); }
+    int Queued() const;
 
     // How long one turn of the event loop sends; 8 ms unless changed.
     void SetSendSliceMs(int milliseconds) { SendSliceMs_ = milliseconds; }
@@ -149,7 +152,6 @@ private:
     // A request waiting to be handed to its component.
     struct TQueued
     {
-        TGameType Game;
         QString Host;
         std::int32_t Port;
     };
@@ -167,7 +169,7 @@ private:
     TSearchConditions Conditions_;
     std::unique_ptr<TShownPattern> ServerMatch_;
     std::unique_ptr<TShownPattern> TextMatch_;
-    std::deque<TQueued> Queue_;
+    std::array<std::deque<TQueued>, gtUnknown> Queues_; // by TGameType
     QTimer SendTimer_;
     int SendSliceMs_ = 8;
     std::int32_t Number_ = 0;

@@ -375,21 +375,32 @@ void TestPlayerSearch::abortedSearchStaysQuiet()
 
 void TestPlayerSearch::sendsInSlices_data()
 {
-    QTest::addColumn<bool>("abortAfterFirst");
-    QTest::newRow("every queued request goes out") << false;
-    QTest::newRow("abort: the queued ones never go out") << true;
+    QTest::addColumn<int>("maxQueries");
+    QTest::addColumn<int>("sliceMs");
+    QTest::addColumn<bool>("abortAtOnce");
+    QTest::addColumn<int>("handedOn"); // to the component by EndIssuing
+
+    // A slice of no time sends one request per turn of the event loop.
+    QTest::newRow("one per slice") << 15 << 0 << false << 1;
+    QTest::newRow("abort: the queued ones never go out") << 15 << 0 << true << 1;
+    // The rest wait in the search, not in the component, until its scan
+    // frees slots.
+    QTest::newRow("no free slot") << 2 << 1000 << false << 2;
 }
 
 void TestPlayerSearch::sendsInSlices()
 {
-    // A slice of no time sends one request per turn of the event loop.
-    QFETCH(bool, abortAfterFirst);
+    QFETCH(int, maxQueries);
+    QFETCH(int, sliceMs);
+    QFETCH(bool, abortAtOnce);
+    QFETCH(int, handedOn);
     std::vector<TServer> servers;
     for (const char* name : {"one", "two", "three"}) {
         servers.push_back(MakeServer(gtQuake3, name, {"Alice"}));
     }
     TPlayerSearch search;
-    search.SetSendSliceMs(0);
+    search.ApplyLimits(maxQueries, 2000);
+    search.SetSendSliceMs(sliceMs);
     QSignalSpy hits(&search, &TPlayerSearch::HitsFound);
     QSignalSpy finished(&search, &TPlayerSearch::Finished);
     search.Begin(Everything());
@@ -398,13 +409,15 @@ void TestPlayerSearch::sendsInSlices()
     }
     QCOMPARE(search.Queued(), 3);
     QVERIFY(search.EndIssuing());
-    QCOMPARE(search.Queued(), 2);
-    QCOMPARE(search.Component(gtQuake3)->CurrentQueries(), 1);
-    if (abortAfterFirst) {
+    TBasicQuery& engine = *search.Component(gtQuake3);
+    QCOMPARE(search.Queued(), 3 - handedOn);
+    QCOMPARE(engine.CurrentQueries(), handedOn);
+    QCOMPARE(engine.WaitingQueries(), 0);
+    if (abortAtOnce) {
         search.Abort();
         QCOMPARE(search.Queued(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(servers[0].Fake->RequestCount(), 1, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(search.Component(gtQuake3)->CurrentQueries(), 0, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(engine.CurrentQueries(), 0, 5000);
         QTest::qWait(50);
         QCOMPARE(servers[1].Fake->RequestCount() + servers[2].Fake->RequestCount(), 0);
         QCOMPARE(hits.size() + finished.size(), 0);

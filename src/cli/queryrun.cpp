@@ -37,10 +37,10 @@ TQueryRun::TQueryRun(int timeoutMs, int retries, int maxQueries, QObject* parent
     const TQueryLimits limits{maxQueries, std::uint32_t(timeoutMs), retries, -1, false};
     Querier_ = new TServerQuerier(
         [this](std::int32_t tag, TQueryTarget& target) {
-            if (tag < 0 || tag >= Results_.size()) {
+            if (tag < 0 || std::size_t(tag) >= Results_.size()) {
                 return false;
             }
-            target = Results_[tag].Target;
+            target = Results_[std::size_t(tag)].Target;
             return true;
         },
         [limits] { return limits; }, this);
@@ -71,15 +71,14 @@ TQueryRun::~TQueryRun() = default;
 void TQueryRun::Start(const QList<TQueryTarget>& targets)
 {
     Results_.clear();
-    Results_.reserve(targets.size());
+    Results_.reserve(std::size_t(targets.size()));
     QList<std::int32_t> tags;
+    tags.reserve(targets.size());
     for (const TQueryTarget& target : targets) {
-        TServerResult result;
-        result.Target = target;
         tags.append(std::int32_t(Results_.size()));
-        Results_.append(std::move(result));
+        Results_.push_back({target, TResultStatus::Pending, nullptr});
     }
-    if (Results_.isEmpty()) {
+    if (Results_.empty()) {
         QMetaObject::invokeMethod(this, &TQueryRun::Finished, Qt::QueuedConnection);
         return;
     }
@@ -88,10 +87,18 @@ void TQueryRun::Start(const QList<TQueryTarget>& targets)
 
 TServerResult* TQueryRun::Live(int tag)
 {
-    if (tag < 0 || tag >= Results_.size() || Results_[tag].Status != TResultStatus::Pending) {
+    if (tag < 0 || std::size_t(tag) >= Results_.size()) {
         return nullptr;
     }
-    return &Results_[tag];
+    TEntry& entry = Results_[std::size_t(tag)];
+    if (entry.Status != TResultStatus::Pending) {
+        return nullptr;
+    }
+    if (!entry.Result) {
+        entry.Result = std::make_unique<TServerResult>();
+        entry.Result->Target = entry.Target;
+    }
+    return entry.Result.get();
 }
 
 void TQueryRun::Answered(int tag, const TQueryReply& reply)
@@ -140,13 +147,13 @@ void TQueryRun::Finish(int tag, TQueryOutcome outcome)
         break;
     }
     ++Done_;
-    emit ServerDone(result);
-    // Printed: the records are not needed any more.
-    TServerResult kept;
-    kept.Target = result.Target;
-    kept.Status = result.Status;
-    result = std::move(kept);
-    if (Done_ == Results_.size()) {
+    // Kept aside: a handler may run the event loop, whose events then find
+    // the server reported.
+    TEntry& entry = Results_[std::size_t(tag)];
+    entry.Status = result.Status;
+    const std::unique_ptr<TServerResult> reported = std::move(entry.Result);
+    emit ServerDone(*reported);
+    if (std::size_t(Done_) == Results_.size()) {
         emit Finished();
     }
 }

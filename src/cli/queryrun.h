@@ -4,7 +4,9 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "cli/queryoptions.h"
 #include "core/serverquerier.h"
@@ -78,7 +80,16 @@ private:
     void Finish(int tag, TQueryOutcome outcome);
     TServerResult* Live(int tag);
 
-    QList<TServerResult> Results_;
+    // One per target, by tag. The records of a server are held only from
+    // its first event until it has been reported: a run of thousands never
+    // keeps every server's records at once.
+    struct TEntry
+    {
+        TQueryTarget Target;
+        TResultStatus Status = TResultStatus::Pending;
+        std::unique_ptr<TServerResult> Result;
+    };
+    std::vector<TEntry> Results_;
     TServerQuerier* Querier_ = nullptr;
     int Done_ = 0;
     int Answered_ = 0;

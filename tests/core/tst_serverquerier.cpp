@@ -13,6 +13,7 @@
 #include "fakeudpserver.h"
 #include "gamereplies.h"
 #include "model/basicquery.h"
+#include "model/udpendpoint.h"
 #include "protocols/hlsteaminfoquery.h"
 #include "protocols/hlsteamplayerquery.h"
 #include "protocols/hlsteamrulequery.h"
@@ -122,6 +123,7 @@ private slots:
     void roundIsPaced();
     void halfLifeFormChosenAndRemembered_data();
     void halfLifeFormChosenAndRemembered();
+    void droppedRepliesCountPerRound();
 
 private:
     TServerQuerier& Make();
@@ -544,6 +546,42 @@ void TestServerQuerier::roundIsPaced()
     QCOMPARE(querier.SentCount(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(querier.SentCount(), 3, 5000);
     QVERIFY2(clock.elapsed() >= 3 * 40 - 5, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestServerQuerier::droppedRepliesCountPerRound()
+{
+    // A server that answers with a burst into the smallest receive buffer the
+    // system grants: the first reply is read, most of the rest are dropped
+    // by the system, and the round says how many; the next round starts
+    // from none.
+    TFakeUdpServer& fake = Servers_.Add(1, gtQuake3);
+    int copies = 200;
+    fake.SetResponder([&copies](const QByteArray& request) {
+        const QByteArray reply =
+            GameReply(gtQuake3, request, {"Burst", "m1", 8, "mod", {}}).value(0);
+        return QList<QByteArray>(copies, reply);
+    });
+    TServerQuerier& querier = Make();
+    TBasicQuery* engine =
+        querier.Component(QLatin1String(GameInfo(gtQuake3)->Chain.front().Component));
+    engine->Endpoint().SetReceiveBufferSize(1);
+    if (!engine->Endpoint().DroppedDatagrams()) {
+        QSKIP("The system does not count a socket's drops.");
+    }
+    QSignalSpy finished(&querier, &TServerQuerier::ServerFinished);
+
+    querier.StartRound({1});
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(finished.last().at(1).value<TQueryOutcome>(), TQueryOutcome::Answered);
+    const std::uint64_t dropped = querier.RoundDroppedReplies().value_or(0);
+    QVERIFY2(dropped > 0 && dropped < std::uint64_t(copies),
+             QByteArray::number(qulonglong(dropped)));
+
+    copies = 1;
+    querier.StartRound({1});
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(finished.last().at(1).value<TQueryOutcome>(), TQueryOutcome::Answered);
+    QCOMPARE(querier.RoundDroppedReplies().value_or(99), 0u);
 }
 
 QTEST_GUILESS_MAIN(TestServerQuerier)

@@ -42,45 +42,6 @@ bool IsAscii(QByteArrayView bytes)
     return true;
 }
 
-char32_t Fold(char32_t c, bool caseSensitive)
-{
-    return !caseSensitive && c >= U'a' && c <= U'z' ? c - 32 : c;
-}
-
-// The greedy wildcard match of MatchWildcard, over whole characters.
-bool MatchCharacters(const QList<uint>& text, const QList<uint>& pattern, bool caseSensitive)
-{
-    qsizetype t = 0;
-    qsizetype p = 0;
-    qsizetype starP = -1;
-    qsizetype starT = 0;
-    while (true) {
-        if (p < pattern.size() && pattern[p] == U'*') {
-            if (p + 1 == pattern.size()) {
-                return true;
-            }
-            starP = ++p;
-            starT = t;
-            continue;
-        }
-        if (t == text.size() && p == pattern.size()) {
-            return true;
-        }
-        if (p < pattern.size() && t < text.size() &&
-            (pattern[p] == U'?' ||
-             Fold(pattern[p], caseSensitive) == Fold(text[t], caseSensitive))) {
-            ++t;
-            ++p;
-            continue;
-        }
-        if (starP < 0 || starT >= text.size()) {
-            return false;
-        }
-        t = ++starT;
-        p = starP;
-    }
-}
-
 } // namespace
 
 // A typed pattern made ready for many texts: ASCII text against an ASCII
@@ -108,7 +69,10 @@ public:
         if (Ascii_ && IsAscii(text)) {
             return MatchWildcard(text, Bytes_, CaseSensitive_);
         }
-        return MatchCharacters(TextOfBytes(text).toUcs4(), Characters_, CaseSensitive_);
+        const QList<uint> characters = TextOfBytes(text).toUcs4();
+        return MatchWildcard(std::span(characters.constData(), std::size_t(characters.size())),
+                             std::span(Characters_.constData(), std::size_t(Characters_.size())),
+                             CaseSensitive_);
     }
 
 private:

@@ -91,3 +91,47 @@ private:
 
     QHash<QString, THLSplitReply> Splits_;
 };
+
+// A Steam-form query whose answer is laid out as the documented query
+// TPlain's and read into TRecord: the request is FF FF FF FF, Letter and the
+// challenge. The subclass raises its OnComplete from Complete.
+template <typename TPlain, typename TRecord, char Letter>
+class THLSteamAnswerQuery : public THLSteamQuery
+{
+public:
+    using THLSteamQuery::THLSteamQuery;
+
+    void Query(std::int32_t tag) { SendQuery(Request(), tag); }
+
+    // The first request, with the challenge FF FF FF FF, which a server
+    // answers with its own.
+    static QByteArray Request() { return RequestWith("\xFF\xFF\xFF\xFF"); }
+    static QByteArray RequestWith(QByteArrayView challenge)
+    {
+        return QByteArray("\xFF\xFF\xFF\xFF") + Letter + challenge.toByteArray();
+    }
+    static constexpr int ErrorCode = TPlain::ErrorCode;
+
+    static bool Decode(const TBasicData& reply, TRecord& record)
+    {
+        return TPlain::Decode(reply, record);
+    }
+
+protected:
+    virtual void Complete(const TRecord& record) = 0;
+
+    QByteArray RequestWithChallenge(QByteArrayView challenge) const override
+    {
+        return RequestWith(challenge);
+    }
+    void ProcessAnswer(const TBasicData& reply) override
+    {
+        TRecord record;
+        if (!Decode(reply, record)) {
+            DoError(ErrorCode, TPlain::ErrorMessage);
+            return;
+        }
+        Complete(record);
+    }
+    int QueryErrorCode() const override { return ErrorCode; }
+};

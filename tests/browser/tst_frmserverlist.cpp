@@ -29,12 +29,6 @@ using TColumn = TServerListModel::TColumn;
 
 namespace {
 
-QByteArray Q3Reply(const QByteArray& name, const QByteArray& map, int maxPlayers,
-                   const QList<QByteArray>& players = {})
-{
-    return Q3StatusReply(name, map, maxPlayers, players);
-}
-
 QColor Rgb(std::uint32_t bgr)
 {
     const TColor color{bgr};
@@ -275,7 +269,7 @@ void TestFrmServerList::newRows()
 void TestFrmServerList::replyFillsRowAndPanes()
 {
     TFakeUdpServer& fake = NewServer(
-        Q3Reply("^1Red ^7Base", "q3dm17", 16, {"12 45 \"^1Fragger\"", "3 80 \"Camper\""}));
+        Q3StatusReply("^1Red ^7Base", "q3dm17", 16, {"12 45 \"^1Fragger\"", "3 80 \"Camper\""}));
     const int row = AddQ3(fake);
     QSignalSpy finished(Window_, &TfrmServerList::QueryRoundFinished);
     Window_->QueryServer(row);
@@ -316,7 +310,7 @@ void TestFrmServerList::replyFillsRowAndPanes()
 
     // A new reply of the selected server shows in the panes at once.
     Select({row});
-    fake.SetReply(Q3Reply("Red Base", "q3dm6", 16, {"1 20 \"Newcomer\""}));
+    fake.SetReply(Q3StatusReply("Red Base", "q3dm6", 16, {"1 20 \"Newcomer\""}));
     Window_->QueryServer(row);
     QTRY_COMPARE_WITH_TIMEOUT(PaneRows("lvPlayers"), QStringList{"Newcomer|1|20"}, 5000);
 }
@@ -473,7 +467,7 @@ void TestFrmServerList::replyTexts()
     QFETCH(QString, shownName);
     QFETCH(QString, firstPlayer);
     Settings_->Change([&](TSettingsValues& values) { values.AllowFormat = allowFormat; });
-    const int row = AddQ3(NewServer(Q3Reply(name, "dm", 8, players)));
+    const int row = AddQ3(NewServer(Q3StatusReply(name, "dm", 8, players)));
     Window_->QueryServer(row);
     QTRY_COMPARE_WITH_TIMEOUT(Window_->Server(row)->Status, qsIdle, 5000);
     QCOMPARE(Cell(row, TServerListModel::colName), caption);
@@ -547,7 +541,7 @@ void TestFrmServerList::buddyIcon()
         values.UseBuddyList = enabled;
         values.Buddies = {{pattern, true}};
     });
-    const int row = AddQ3(NewServer(Q3Reply("B", "m", 8, {"45 10 \"Sarge\""})));
+    const int row = AddQ3(NewServer(Q3StatusReply("B", "m", 8, {"45 10 \"Sarge\""})));
     Window_->QueryServer(row);
     QTRY_COMPARE_WITH_TIMEOUT(Window_->Server(row)->Status, qsIdle, 5000);
     QCOMPARE(Window_->Model().IconIndex(row), icon);
@@ -613,7 +607,7 @@ void TestFrmServerList::engineSettings()
         values.MaxQueries = 7;
         values.QueryTimeout = 1234;
     });
-    const int row = AddQ3(NewServer(Q3Reply("S", "m", 2)));
+    const int row = AddQ3(NewServer(Q3StatusReply("S", "m", 2)));
     Window_->QueryServer(row);
     TBasicQuery* engine = Window_->FirstQueryEngine(gtQuake3);
     QCOMPARE(engine->MaxQueries(), maxQueries);
@@ -662,8 +656,8 @@ void TestFrmServerList::replyAfterRemovalIsDropped()
 {
     // The first server answers late; its row is removed meanwhile, so that
     // the second server's row moves into its place.
-    TFakeUdpServer& late = NewServer(Q3Reply("Late", "gone", 4), TBehaviour::AnswerLate, 150);
-    TFakeUdpServer& other = NewServer(Q3Reply("Other", "m2", 4), TBehaviour::Silent);
+    TFakeUdpServer& late = NewServer(Q3StatusReply("Late", "gone", 4), TBehaviour::AnswerLate, 150);
+    TFakeUdpServer& other = NewServer(Q3StatusReply("Other", "m2", 4), TBehaviour::Silent);
     Settings_->Change([](TSettingsValues& values) { values.QueryTimeout = 1000; });
     AddQ3(late);
     AddQ3(other);
@@ -681,7 +675,7 @@ void TestFrmServerList::replyAfterRemovalIsDropped()
     QCOMPARE(Cell(0, TServerListModel::colMap), QStringLiteral("-"));
     // Now the other server answers for itself.
     other.SetBehaviour(TBehaviour::Answer);
-    other.SendToLastClient(Q3Reply("Other", "m2", 4));
+    other.SendToLastClient(Q3StatusReply("Other", "m2", 4));
     QTRY_COMPARE_WITH_TIMEOUT(Window_->Server(0)->Status, qsIdle, 5000);
     QCOMPARE(Window_->Server(0)->Name, QByteArray("Other"));
     QCOMPARE(Cell(0, TServerListModel::colMap), QStringLiteral("m2"));
@@ -696,7 +690,7 @@ void TestFrmServerList::replyAfterSortFindsItsRecord()
     Settings_->Change([](TSettingsValues& values) { values.QueryTimeout = 2000; });
     QList<int> ports;
     for (int i = 0; i < 3; ++i) {
-        TFakeUdpServer& fake = NewServer(Q3Reply("Server " + QByteArray::number(i), "m", 4),
+        TFakeUdpServer& fake = NewServer(Q3StatusReply("Server " + QByteArray::number(i), "m", 4),
                                          TBehaviour::AnswerLate, 300 - 100 * i);
         ports << fake.Port();
         AddQ3(fake);
@@ -716,7 +710,7 @@ void TestFrmServerList::replyAfterSortFindsItsRecord()
 
 void TestFrmServerList::copyTexts()
 {
-    TFakeUdpServer& fake = NewServer(Q3Reply("Copy %1 me", "q3dm7", 10, {"1 2 \"p\""}));
+    TFakeUdpServer& fake = NewServer(Q3StatusReply("Copy %1 me", "q3dm7", 10, {"1 2 \"p\""}));
     AddQ3(NewServer({}, TBehaviour::Silent));
     const int row = AddQ3(fake);
     Window_->QueryServer(row);
@@ -756,7 +750,7 @@ void TestFrmServerList::favourites()
 
 void TestFrmServerList::stats()
 {
-    const int row = AddQ3(NewServer(Q3Reply("S", "m", 8, {"1 2 \"a\"", "3 4 \"b\""})));
+    const int row = AddQ3(NewServer(Q3StatusReply("S", "m", 8, {"1 2 \"a\"", "3 4 \"b\""})));
     Window_->AddServer(QStringLiteral("10.0.0.2"), 2, gtHalfLife);
     Window_->QueryServer(row);
     QTRY_COMPARE_WITH_TIMEOUT(Window_->Server(row)->Status, qsIdle, 5000);
@@ -875,7 +869,7 @@ void TestFrmServerList::headerSorting()
 
 void TestFrmServerList::queryAllDoesNotHoldTheLoop()
 {
-    TFakeUdpServer& fake = NewServer(Q3Reply("Many", "m", 4));
+    TFakeUdpServer& fake = NewServer(Q3StatusReply("Many", "m", 4));
     const int count = 600;
     for (int i = 0; i < count; ++i) {
         AddQ3(fake);
@@ -901,7 +895,7 @@ void TestFrmServerList::queryDelayIsTimed()
         values.UseDelay = true;
         values.QueryDelay = 60;
     });
-    TFakeUdpServer& fake = NewServer(Q3Reply("D", "m", 4));
+    TFakeUdpServer& fake = NewServer(Q3StatusReply("D", "m", 4));
     for (int i = 0; i < 3; ++i) {
         AddQ3(fake);
     }
@@ -917,7 +911,7 @@ void TestFrmServerList::queryDelayIsTimed()
 
 void TestFrmServerList::keysTipsAndMenu()
 {
-    TFakeUdpServer& fake = NewServer(Q3Reply("K", "m", 4));
+    TFakeUdpServer& fake = NewServer(Q3StatusReply("K", "m", 4));
     AddQ3(fake);
     List()->setFocus();
     // Ctrl+A queries all rather than selecting all rows.
@@ -952,10 +946,10 @@ void TestFrmServerList::rowsPaintDuringTheRound()
     // One server answers late and keeps the round open; the others answer at
     // once and must show before the round ends, as the user sees them.
     Settings_->Change([](TSettingsValues& values) { values.QueryTimeout = 5000; });
-    AddQ3(NewServer(Q3Reply("Late", "m", 4), TBehaviour::AnswerLate, 1500));
+    AddQ3(NewServer(Q3StatusReply("Late", "m", 4), TBehaviour::AnswerLate, 1500));
     QList<int> quick;
     for (int i = 0; i < 4; ++i) {
-        quick << AddQ3(NewServer(Q3Reply("Quick " + QByteArray::number(i), "q3dm1", 8)));
+        quick << AddQ3(NewServer(Q3StatusReply("Quick " + QByteArray::number(i), "q3dm1", 8)));
     }
     TPaintProbe paints(List()->viewport());
     RecordChanges(paints);
@@ -1031,7 +1025,7 @@ void TestFrmServerList::overlappingRounds()
     // "Query all" twice on a server that answers late: the first answer
     // belongs to the first round, and the second round waits for its own.
     Settings_->Change([](TSettingsValues& values) { values.QueryTimeout = 2000; });
-    const int row = AddQ3(NewServer(Q3Reply("Twice", "m", 4), TBehaviour::AnswerLate, 150));
+    const int row = AddQ3(NewServer(Q3StatusReply("Twice", "m", 4), TBehaviour::AnswerLate, 150));
     QList<int> outstandingAtAnswer;
     connect(&Window_->Querier(), &TServerQuerier::Answered, this,
             [&] { outstandingAtAnswer << Window_->OutstandingCount(); });
@@ -1104,7 +1098,7 @@ void TestFrmServerList::cellsAndRecordChanges()
 {
     // What a ping sweep does to a row: texts of its own in the cells, the
     // record left alone; or a round trip into the record and its cell.
-    TFakeUdpServer& fake = NewServer(Q3Reply("Pinged", "q3dm2", 8));
+    TFakeUdpServer& fake = NewServer(Q3StatusReply("Pinged", "q3dm2", 8));
     const int row = AddQ3(fake);
     Window_->QueryServer(row);
     WaitForRound();

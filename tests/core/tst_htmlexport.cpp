@@ -19,11 +19,6 @@ using TServerPtr = std::shared_ptr<TGenericServer>;
 
 const QString kSourceTemplates = QStringLiteral(MORVIX_TEST_DATA_DIR "/../../resources/Templates/");
 
-QString HtmlData(const QString& name)
-{
-    return QStringLiteral("html/") + name;
-}
-
 TServerPtr NewServer(const QString& templatesDir)
 {
     return TServerPtr(TGenericServer::Create(templatesDir).release());
@@ -90,18 +85,6 @@ void MakeHostile(TGenericServer& server)
     server.NoReply = false;
 }
 
-// The record of one of the servers above.
-void Make(const QString& which, TGenericServer& server)
-{
-    if (which == "Quake 3") {
-        MakeQuake3(server);
-    } else if (which == "Tribes") {
-        MakeTribes(server);
-    } else {
-        MakeHostile(server);
-    }
-}
-
 // The files a folder holds, by name.
 QStringList FilesIn(const QString& folder)
 {
@@ -163,17 +146,17 @@ void TestHtmlExport::pages()
 
     QTemporaryDir dir;
     const QString templates = dir.path() + "/Templates/";
-    QVERIFY(WriteFileBytes(templates + "HTML/index.html", TestData(HtmlData("template.html"))));
+    QVERIFY(WriteFileBytes(templates + "HTML/index.html", TestData("html/template.html")));
     if (!defineIni.isEmpty()) {
-        QVERIFY(WriteFileBytes(templates + "HTML/define.ini", TestData(HtmlData(defineIni))));
+        QVERIFY(WriteFileBytes(templates + "HTML/define.ini", TestData("html/" + defineIni)));
     }
     const TServerPtr record = NewServer(templates);
-    Make(server, *record);
+    (server == "Quake 3" ? MakeQuake3 : server == "Tribes" ? MakeTribes : MakeHostile)(*record);
 
     const QString path = dir.path() + "/out/page.html";
     QString error;
     QVERIFY2(SaveHTML(*record, path, &error), qPrintable(error));
-    QCOMPARE(ReadFileBytes(path), TestData(HtmlData(expected)));
+    QCOMPARE(ReadFileBytes(path), TestData("html/" + expected));
 }
 
 void TestHtmlExport::lineEnds_data()

@@ -75,6 +75,13 @@ private:
     bool Sent_ = false;
 };
 
+// Aims Query at Server.
+void Aim(TRawQuery& query, const TFakeUdpServer& server)
+{
+    query.SetHostname(server.Address());
+    query.SetPort(server.Port());
+}
+
 } // namespace
 
 class TestBasicQuery : public QObject
@@ -86,22 +93,18 @@ private slots:
     void isDottedQuad();
     void limitAndQueue();
     void noLimitSendsEverything();
-    void negativeLimitIgnored();
     void timeoutWindow();
     void retryFromTimeoutHandlerIsQueued();
-    void lateReplyRaisesNothing();
-    void duplicateReplyRaisesNothing();
-    void replyFromOtherPortTimesOut();
+    void strayRepliesRaiseNothing_data();
+    void strayRepliesRaiseNothing();
     void oversizedReplyEndsAsTimeoutThenError();
     void handlersRunningTheEventLoop_data();
     void handlersRunningTheEventLoop();
     void decoderErrorEndsRequest();
     void roundTripIsMeasured();
-    void sameServerAnsweredInOrder();
-    void dottedQuadWithBlankIsMatched();
-    void hostNameIsResolved();
+    void hostsAreMatched_data();
+    void hostsAreMatched();
     void unresolvableNameSendsNothing();
-    void scanStopsWhenIdle();
     void destroyedWhileResolving();
     void burstEveryReplyAnswered_data();
     void burstEveryReplyAnswered();
@@ -146,32 +149,41 @@ void TestBasicQuery::isDottedQuad()
 
 void TestBasicQuery::limitAndQueue()
 {
+    // Two requests at a time to one server: its answers go to them in order.
     TFakeUdpServer server;
-    server.SetResponder([](const QByteArray& request) { return QList<QByteArray>{request}; });
+    int served = 0;
+    server.SetResponder([&](const QByteArray&) {
+        return QList<QByteArray>{"reply " + QByteArray::number(served++)};
+    });
     TRawQuery query;
     query.SetMaxQueries(2);
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
+    Aim(query, server);
 
     int mostActive = 0;
     connect(&server, &TFakeUdpServer::RequestReceived, this,
             [&] { mostActive = qMax(mostActive, query.CurrentQueries()); });
     QSignalSpy completed(&query, &TRawQuery::OnComplete);
 
+    QVERIFY(!query.ScanTimerActive());
     for (int tag = 0; tag < 5; ++tag) {
         query.Query(tag);
     }
+    QVERIFY(query.ScanTimerActive());
     QCOMPARE(query.CurrentQueries(), 2);
     QCOMPARE(query.WaitingQueries(), 3);
 
     QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 5, 5000);
     QCOMPARE(mostActive, 2);
     for (int i = 0; i < 5; ++i) {
-        QCOMPARE(completed.at(i).at(0).value<TBasicData>().Tag, i); // first in, first out
+        const auto reply = completed.at(i).at(0).value<TBasicData>();
+        QCOMPARE(reply.Tag, i); // first in, first out
+        QCOMPARE(reply.Data, "reply " + QByteArray::number(i));
     }
     QCOMPARE(server.RequestCount(), 5);
     QTRY_COMPARE(query.CurrentQueries(), 0);
     QCOMPARE(query.WaitingQueries(), 0);
+    // The scan stops once nothing is outstanding.
+    QTRY_VERIFY(!query.ScanTimerActive());
 }
 
 void TestBasicQuery::noLimitSendsEverything()
@@ -179,9 +191,11 @@ void TestBasicQuery::noLimitSendsEverything()
     TFakeUdpServer server;
     server.SetBehaviour(TBehaviour::Silent);
     TRawQuery query;
+    QCOMPARE(query.MaxQueries(), 15);
+    query.SetMaxQueries(-1); // ignored
+    QCOMPARE(query.MaxQueries(), 15);
     query.SetMaxQueries(0);
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
+    Aim(query, server);
     for (int tag = 0; tag < 50; ++tag) {
         query.Query(tag);
     }
@@ -190,24 +204,13 @@ void TestBasicQuery::noLimitSendsEverything()
     QTRY_COMPARE(server.RequestCount(), 50);
 }
 
-void TestBasicQuery::negativeLimitIgnored()
-{
-    TRawQuery query;
-    QCOMPARE(query.MaxQueries(), 15);
-    query.SetMaxQueries(-1);
-    QCOMPARE(query.MaxQueries(), 15);
-    query.SetMaxQueries(0);
-    QCOMPARE(query.MaxQueries(), 0);
-}
-
 void TestBasicQuery::timeoutWindow()
 {
     TFakeUdpServer server;
     server.SetBehaviour(TBehaviour::Silent);
     TRawQuery query;
     query.SetTimeout(300);
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
+    Aim(query, server);
 
     QElapsedTimer clock;
     qint64 timedOutAfter = -1;
@@ -240,8 +243,7 @@ void TestBasicQuery::retryFromTimeoutHandlerIsQueued()
     TRawQuery query;
     query.SetMaxQueries(1);
     query.SetTimeout(100);
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
+    Aim(query, server);
 
     int waitingInHandler = -1;
     int timeouts = 0;
@@ -270,59 +272,45 @@ void TestBasicQuery::DrainThrough(TRawQuery& query)
     QCOMPARE(completed.last().at(0).value<TBasicData>().Data, QByteArray("probe"));
 }
 
-void TestBasicQuery::lateReplyRaisesNothing()
+void TestBasicQuery::strayRepliesRaiseNothing_data()
 {
+    QTest::addColumn<int>("behaviour");
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<bool>("answered"); // the request itself was answered
+    QTest::addColumn<int>("sent");      // datagrams the server sends
+    QTest::newRow("late reply") << int(TBehaviour::AnswerLate) << 400 << 100 << false << 1;
+    QTest::newRow("duplicate reply") << int(TBehaviour::AnswerTwice) << 0 << 5000 << true << 2;
+    QTest::newRow("reply from another port")
+        << int(TBehaviour::AnswerFromOtherPort) << 0 << 200 << false << 1;
+}
+
+void TestBasicQuery::strayRepliesRaiseNothing()
+{
+    QFETCH(int, behaviour);
+    QFETCH(int, delayMs);
+    QFETCH(int, timeoutMs);
+    QFETCH(bool, answered);
+    QFETCH(int, sent);
     TFakeUdpServer server;
-    server.SetReply("late");
-    server.SetBehaviour(TBehaviour::AnswerLate, 400);
+    server.SetReply("stray");
+    server.SetBehaviour(TBehaviour(behaviour), delayMs);
     TRawQuery query;
-    query.SetTimeout(100);
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
+    query.SetTimeout(std::uint32_t(timeoutMs));
+    Aim(query, server);
     QSignalSpy timedOut(&query, &TBasicQuery::OnTimeout);
     QSignalSpy completed(&query, &TRawQuery::OnComplete);
     QSignalSpy errors(&query, &TBasicQuery::OnError);
+    QSignalSpy replies(&server, &TFakeUdpServer::ReplySent);
 
     query.Query(1);
-    QTRY_COMPARE_WITH_TIMEOUT(timedOut.count(), 1, 5000);
-    // Wait until the late reply has left, then through a probe until it was read.
-    QSignalSpy sent(&server, &TFakeUdpServer::ReplySent);
-    QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(answered ? completed.count() : timedOut.count(), 1, 5000);
+    // Wait until every datagram has left, then through a probe until they were read.
+    QTRY_COMPARE_WITH_TIMEOUT(replies.count(), sent, 5000);
     DrainThrough(query);
-    QCOMPARE(completed.count(), 1); // the probe only
-    QCOMPARE(timedOut.count(), 1);
+    QCOMPARE(completed.count(), answered ? 2 : 1); // the probe's among them
+    QCOMPARE(timedOut.count(), answered ? 0 : 1);
     QCOMPARE(errors.count(), 0);
-}
-
-void TestBasicQuery::duplicateReplyRaisesNothing()
-{
-    TFakeUdpServer server;
-    server.SetReply("twice");
-    server.SetBehaviour(TBehaviour::AnswerTwice);
-    TRawQuery query;
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
-    QSignalSpy completed(&query, &TRawQuery::OnComplete);
-    query.Query(1);
-    QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 5000);
-    DrainThrough(query);
-    QCOMPARE(completed.count(), 2); // the reply once, and the probe
-}
-
-void TestBasicQuery::replyFromOtherPortTimesOut()
-{
-    TFakeUdpServer server;
-    server.SetReply("wrong port");
-    server.SetBehaviour(TBehaviour::AnswerFromOtherPort);
-    TRawQuery query;
-    query.SetTimeout(200);
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
-    QSignalSpy timedOut(&query, &TBasicQuery::OnTimeout);
-    QSignalSpy completed(&query, &TRawQuery::OnComplete);
-    query.Query(1);
-    QTRY_COMPARE_WITH_TIMEOUT(timedOut.count(), 1, 5000);
-    QCOMPARE(completed.count(), 0);
     QCOMPARE(server.RequestCount(), 1);
 }
 
@@ -332,8 +320,7 @@ void TestBasicQuery::oversizedReplyEndsAsTimeoutThenError()
     server.SetBehaviour(TBehaviour::Oversized);
     TRawQuery query;
     query.SetTimeout(5000);
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
+    Aim(query, server);
 
     QStringList events;
     connect(&query, &TBasicQuery::OnTimeout, this, [&](const TBasicData& data) {
@@ -374,8 +361,7 @@ void TestBasicQuery::handlersRunningTheEventLoop()
     TRawQuery query;
     query.SetMaxQueries(2);
     query.SetTimeout(std::uint32_t(timeoutMs));
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
+    Aim(query, server);
     // Every handler pumps the event loop for longer than a scan tick, as a
     // message box would.
     const auto pump = [] {
@@ -410,8 +396,7 @@ void TestBasicQuery::decoderErrorEndsRequest()
     server.SetReply("bad packet");
     TRawQuery query;
     query.SetTimeout(150);
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
+    Aim(query, server);
     QSignalSpy errors(&query, &TBasicQuery::OnError);
     QSignalSpy timedOut(&query, &TBasicQuery::OnTimeout);
     // The handler learns which request failed; outside the decoder there is none.
@@ -435,8 +420,7 @@ void TestBasicQuery::roundTripIsMeasured()
     server.SetReply("slow");
     server.SetBehaviour(TBehaviour::AnswerLate, 150);
     TRawQuery query;
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
+    Aim(query, server);
     QSignalSpy completed(&query, &TRawQuery::OnComplete);
     query.Query(5);
     QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 5000);
@@ -447,48 +431,24 @@ void TestBasicQuery::roundTripIsMeasured()
     QCOMPARE(reply.Port, int(server.Port()));
 }
 
-void TestBasicQuery::sameServerAnsweredInOrder()
+void TestBasicQuery::hostsAreMatched_data()
 {
-    TFakeUdpServer server;
-    int served = 0;
-    server.SetResponder([&](const QByteArray&) {
-        return QList<QByteArray>{"reply " + QByteArray::number(++served)};
-    });
-    TRawQuery query;
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
-    QSignalSpy completed(&query, &TRawQuery::OnComplete);
-    query.Query(10);
-    query.Query(20);
-    QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 2, 5000);
-    QCOMPARE(completed.at(0).at(0).value<TBasicData>().Tag, 10);
-    QCOMPARE(completed.at(0).at(0).value<TBasicData>().Data, QByteArray("reply 1"));
-    QCOMPARE(completed.at(1).at(0).value<TBasicData>().Tag, 20);
+    QTest::addColumn<QString>("host");
+    QTest::newRow("dotted quad with blanks") << " 127.000.0.1 ";
+    QTest::newRow("name") << "localhost";
 }
 
-void TestBasicQuery::dottedQuadWithBlankIsMatched()
+void TestBasicQuery::hostsAreMatched()
 {
+    QFETCH(QString, host);
     TFakeUdpServer server;
     server.SetReply("hello");
     TRawQuery query;
-    query.SetHostname(QStringLiteral(" 127.000.0.1 "));
+    query.SetHostname(host);
     query.SetPort(server.Port());
     QSignalSpy completed(&query, &TRawQuery::OnComplete);
     query.Query(1);
-    QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 5000);
-    QCOMPARE(completed.first().at(0).value<TBasicData>().Host, QStringLiteral("127.0.0.1"));
-}
-
-void TestBasicQuery::hostNameIsResolved()
-{
-    TFakeUdpServer server;
-    server.SetReply("resolved");
-    TRawQuery query;
-    query.SetHostname(QStringLiteral("localhost"));
-    query.SetPort(server.Port());
-    QSignalSpy completed(&query, &TRawQuery::OnComplete);
-    query.Query(1);
-    // The request holds its place while the name resolves.
+    // The request holds its place while a name resolves.
     QCOMPARE(query.CurrentQueries(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 5000);
     QCOMPARE(completed.first().at(0).value<TBasicData>().Host, QStringLiteral("127.0.0.1"));
@@ -510,20 +470,6 @@ void TestBasicQuery::unresolvableNameSendsNothing()
              QStringLiteral("no-such-host.invalid"));
     QCOMPARE(server.RequestCount(), 0);
     QCOMPARE(completed.count(), 0);
-}
-
-void TestBasicQuery::scanStopsWhenIdle()
-{
-    TFakeUdpServer server;
-    server.SetReply("x");
-    TRawQuery query;
-    QVERIFY(!query.ScanTimerActive());
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
-    query.Query(1);
-    QVERIFY(query.ScanTimerActive());
-    QTRY_COMPARE_WITH_TIMEOUT(query.CurrentQueries(), 0, 5000);
-    QTRY_VERIFY(!query.ScanTimerActive());
 }
 
 void TestBasicQuery::destroyedWhileResolving()
@@ -628,8 +574,7 @@ void TestBasicQuery::replyReadBeforeRequestLeft()
         return QList<QByteArray>{reply, reply};
     });
     TRawQuery query;
-    query.SetHostname(server.Address());
-    query.SetPort(server.Port());
+    Aim(query, server);
     QList<TBasicData> replies;
     connect(&query, &TRawQuery::OnComplete, this, [&](const TBasicData& reply) {
         replies << reply;

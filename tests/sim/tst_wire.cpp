@@ -24,13 +24,14 @@ public:
     int Int(int low, int high) { return low + int(Random_.bounded(high - low + 1)); }
     bool Chance(int percent) { return Int(1, 100) <= percent; }
 
-    // Bytes from 1 to 255 except the Forbidden ones.
-    QByteArray Text(int maxLength, QByteArrayView forbidden, int minLength = 0)
+    // Bytes from 1 to 255 (32 to 126 when Printable) except the Forbidden ones.
+    QByteArray Text(int maxLength, QByteArrayView forbidden, int minLength = 0,
+                    bool printable = false)
     {
         QByteArray text;
         const int length = Int(minLength, maxLength);
         while (text.size() < length) {
-            const char c = char(Int(1, 255));
+            const char c = char(printable ? Int(32, 126) : Int(1, 255));
             if (!forbidden.contains(c)) {
                 text.append(c);
             }
@@ -38,18 +39,9 @@ public:
         return text;
     }
 
-    // Bytes 32 to 126 except the Forbidden ones.
     QByteArray Printable(int maxLength, QByteArrayView forbidden = {}, int minLength = 0)
     {
-        QByteArray text;
-        const int length = Int(minLength, maxLength);
-        while (text.size() < length) {
-            const char c = char(Int(32, 126));
-            if (!forbidden.contains(c)) {
-                text.append(c);
-            }
-        }
-        return text;
+        return Text(maxLength, forbidden, minLength, true);
     }
 
     TRuleList Rules(int count, QByteArrayView forbidden)

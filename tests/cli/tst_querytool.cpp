@@ -342,6 +342,15 @@ void TestQueryTool::usageErrors_data()
         << QStringList{"--master", "q3"} << "--master needs a game and an address";
     QTest::newRow("master and addresses")
         << QStringList{"--master", "q3", "m", "1.2.3.4"} << "--master takes no other addresses";
+    QTest::newRow("unknown master kind")
+        << QStringList{"--master-kind", "valve", "--master", "hl", "m"}
+        << "--master-kind takes documented or steam, not 'valve'";
+    QTest::newRow("empty protocol version")
+        << QStringList{"--q3-protocols", "68,,71", "--master", "q3", "m"}
+        << "--q3-protocols takes protocol numbers joined by ',', not '68,,71'";
+    QTest::newRow("protocol version zero")
+        << QStringList{"--q3-protocols", "0", "--master", "q3", "m"}
+        << "--q3-protocols takes protocol numbers";
     QTest::newRow("missing file") << QStringList{"--file", "/nonexistent/list", "q3"}
                                   << "cannot read /nonexistent/list";
 }

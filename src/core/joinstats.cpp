@@ -6,6 +6,7 @@
 
 #include "core/makerweb.h"
 #include "model/genericserver.h"
+#include "model/networktext.h"
 
 namespace {
 
@@ -17,21 +18,11 @@ QByteArray WithoutBars(QByteArray text)
     return text.replace('|', QByteArray());
 }
 
-QByteArray UserText(const QString& text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() > 0xFF) {
-            return text.toUtf8();
-        }
-    }
-    return text.toLatin1();
-}
-
 } // namespace
 
 QByteArray JoinStatsData(const QString& username, const TGenericServer& server)
 {
-    return WithoutBars(UserText(username)) + '|' +
+    return WithoutBars(BytesOfText(username)) + '|' +
            WithoutBars(GameTypeName(server.GameType).toLatin1()) + '|' +
            WithoutBars(server.GameName) + '|' + WithoutBars(server.Info.Host.toUtf8()) + ':' +
            QByteArray::number(server.Info.Port);

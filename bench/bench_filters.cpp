@@ -59,12 +59,6 @@ const TFilterList kProfile{
     {ftMaxPlayers, foMore, {}, 7},    {ftPassword, foFalse, {}, 0},
 };
 
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char* argv[])

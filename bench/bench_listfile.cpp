@@ -59,12 +59,6 @@ QList<TServerListLine> MakeLines()
     return lines;
 }
 
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // Counts the paints of a widget.
 class TPaintCounter : public QObject
 {

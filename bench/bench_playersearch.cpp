@@ -83,12 +83,6 @@ private:
     double Longest_ = 0;
 };
 
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char* argv[])

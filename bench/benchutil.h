@@ -5,8 +5,10 @@
 #include <QObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 // Runs Work repeatedly for at least MinMs milliseconds and returns the mean
 // time of one run in nanoseconds.
@@ -37,6 +39,13 @@ inline long ProcStatusKb(const QByteArray& field)
         }
     }
     return 0;
+}
+
+// The middle of Values (the upper one of the two middles of an even count).
+inline double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 inline void PrintFigure(const char* what, double value, const char* unit)
